@@ -96,6 +96,13 @@ bool IsMissingDrive(const std::string& path);
 bool RemoveFile(const std::string& path, PathEncoding encoding = PathEncoding::kUtf8);
 // Removes an empty folder; true when it was removed.
 bool RemoveEmptyFolder(const std::string& path, PathEncoding encoding = PathEncoding::kUtf8);
+// Renames a file over another one in the same folder, replacing it in one
+// step: a reader sees either the old file or the new one, never a mix.
+bool ReplaceFile(const std::string& from, const std::string& to,
+                 PathEncoding encoding = PathEncoding::kUtf8);
+// Forces a written file's data to the disk, so that a replacement made after
+// it survives a power loss.
+bool FlushFileToDisk(File& file);
 // Gives the file the modification time of a packed DOS date (high word) and
 // time (low word), in local time.
 bool SetFileDosTime(const std::string& path, std::uint32_t dos_date_time,
