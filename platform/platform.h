@@ -102,7 +102,7 @@ bool ReplaceFile(const std::string& from, const std::string& to,
                  PathEncoding encoding = PathEncoding::kUtf8);
 // Forces a written file's data to the disk, so that a replacement made after
 // it survives a power loss.
-bool FlushFileToDisk(File& file);
+bool FlushFileToDisk(const std::string& path, PathEncoding encoding = PathEncoding::kUtf8);
 // Gives the file the modification time of a packed DOS date (high word) and
 // time (low word), in local time.
 bool SetFileDosTime(const std::string& path, std::uint32_t dos_date_time,

@@ -1,6 +1,7 @@
 // The POSIX implementation of atomic replacement and flushing. It must
 // contain only POSIX-specific code.
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,8 +16,13 @@ bool ReplaceFile(const std::string& from, const std::string& to, PathEncoding /*
   return std::rename(ResolveExisting(from).c_str(), ResolveForCreation(to).c_str()) == 0;
 }
 
-bool FlushFileToDisk(File& file) {
-  return file.IsOpen() && ::fsync(static_cast<int>(file.Native())) == 0;
+bool FlushFileToDisk(const std::string& path, PathEncoding /*encoding*/) {
+  // fsync works on the file, whichever descriptor names it.
+  const int fd = ::open(ResolveExisting(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool flushed = ::fsync(fd) == 0;
+  ::close(fd);
+  return flushed;
 }
 
 }  // namespace orvane::platform
