@@ -37,6 +37,10 @@ inline constexpr std::uint32_t kAttrVolumeId = 0x08;
 inline constexpr std::uint32_t kAttrFolder = 0x10;
 inline constexpr std::uint32_t kAttrArchive = 0x20;
 inline constexpr std::uint32_t kAttrAny = 0x3F;
+// A symbolic link or other reparse point (FILE_ATTRIBUTE_REPARSE_POINT). Not
+// part of kAttrAny: it only describes an entry and never filters one out.
+// Tree removal takes such an entry away without entering it.
+inline constexpr std::uint32_t kAttrSymLink = 0x400;
 
 // An open file; closed when the object goes. Move-only.
 class File {
@@ -137,6 +141,30 @@ class FolderListing {
  private:
   struct State;
   State* state_ = nullptr;
+};
+
+// An advisory lock on a file, held by this process until released or until
+// the object goes (also when the process dies). Several holders may share
+// it; an exclusive holder excludes everyone else.
+class LockFile {
+ public:
+  // Opens the file, creating it when missing; IsOpen tells whether it worked.
+  explicit LockFile(const std::string& path);
+  ~LockFile();
+  LockFile(const LockFile&) = delete;
+  LockFile& operator=(const LockFile&) = delete;
+
+  [[nodiscard]] bool IsOpen() const;
+  // Takes the lock shared or exclusive. With wait, blocks until granted;
+  // without, gives false at once when someone else holds a conflicting lock.
+  bool Lock(bool exclusive, bool wait);
+  void Unlock();
+  // Releases the lock and closes the file.
+  void Close();
+
+ private:
+  std::intptr_t native_ = -1;
+  bool locked_ = false;
 };
 
 // The process's current folder, without a trailing separator except at a root.
