@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "platform/platform.h"
 #include "platform/posix/posix_path.h"
@@ -28,10 +29,10 @@ std::uint32_t DosTimeOf(std::time_t t) {
   if (::localtime_r(&t, &local) == nullptr) return 0;
   const int year = local.tm_year + 1900;
   if (year < 1980 || year > 2107) return 0;
-  const auto date = static_cast<std::uint32_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) |
-                                               local.tm_mday);
-  const auto time = static_cast<std::uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) |
-                                               (local.tm_sec / 2));
+  const auto date =
+      static_cast<std::uint32_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+  const auto time =
+      static_cast<std::uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
   return date << 16 | time;
 }
 
@@ -75,7 +76,9 @@ bool CreateOneFolder(const std::string& path, PathEncoding /*encoding*/) {
   return ::mkdir(ResolveForCreation(path).c_str(), 0777) == 0;
 }
 
-bool IsMissingDrive(const std::string& /*path*/) { return false; }
+bool IsMissingDrive(const std::string& /*path*/) {
+  return false;
+}
 
 bool RemoveFile(const std::string& path, PathEncoding /*encoding*/) {
   const std::string native = ResolveExisting(path);
@@ -126,14 +129,19 @@ FolderListing::FolderListing(const std::string& pattern, std::uint32_t mask,
   if (name == "*.*") name = "*";  // as on Windows, "*.*" matches names without a point too
   if (!folder.empty()) folder = ResolveExisting(folder);
   if (!folder.empty() && folder.back() != '/') folder += '/';
-  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (dir == nullptr) return;
-  state_ = new State{dir, folder, name, mask};
+  auto state = std::make_unique<State>(State{nullptr, folder, name, mask});
+  state->dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (state->dir == nullptr) return;
+  state_ = state.release();
 }
 
-FolderListing::~FolderListing() { Close(); }
+FolderListing::~FolderListing() {
+  Close();
+}
 
-bool FolderListing::IsOpen() const { return state_ != nullptr; }
+bool FolderListing::IsOpen() const {
+  return state_ != nullptr;
+}
 
 bool FolderListing::Next(FolderEntry& entry) {
   if (state_ == nullptr) return false;
@@ -151,16 +159,20 @@ bool FolderListing::Next(FolderEntry& entry) {
     } else if (!S_ISLNK(st.st_mode)) {
       attributes |= kAttrSystem;  // devices, sockets and pipes are no plain files
     } else {
+      // A link reports what it points to, and that it is a link, so that tree
+      // removal takes the link away without entering it.
       struct stat target {};
+      attributes |= kAttrSymLink;
       attributes |= (::stat(full.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) ? kAttrFolder
-                                                                                     : kAttrArchive;
+                                                                                    : kAttrArchive;
     }
     if (name[0] == '.' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
       attributes |= kAttrHidden;
     }
     if (::access(full.c_str(), W_OK) != 0 && errno == EACCES) attributes |= kAttrReadOnly;
     // Entries with a special attribute are listed only when the mask asks for it.
-    const std::uint32_t special = attributes & (kAttrHidden | kAttrSystem | kAttrFolder | kAttrVolumeId);
+    const std::uint32_t special =
+        attributes & (kAttrHidden | kAttrSystem | kAttrFolder | kAttrVolumeId);
     if ((special & ~state_->mask) != 0) continue;
     entry.name = name;
     entry.attributes = attributes;

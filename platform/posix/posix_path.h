@@ -14,8 +14,10 @@ std::string ToPosixSeparators(const std::string& path);
 // as written costs one stat and no listing.
 std::string ResolveExisting(const std::string& path);
 
-// As ResolveExisting for the folder part; the last component is kept as
-// written unless an entry of that name in another case already exists.
+// For a path about to be created: as ResolveExisting for the folder part;
+// the last component is kept as written, without listing its folder, unless
+// it exists as written or the folder part itself was found under another
+// case.
 std::string ResolveForCreation(const std::string& path);
 
 }  // namespace orvane::platform
