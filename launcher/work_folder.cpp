@@ -1,0 +1,63 @@
+#include "launcher/work_folder.h"
+
+#include "launcher/archive_folders.h"
+#include "payload/resource_registry.h"
+#include "platform/filesystem.h"
+#include "platform/platform.h"
+
+namespace orvane {
+
+namespace {
+
+void MarkSetUpIncomplete(const std::string& work_folder) {
+  platform::File marker = platform::CreateFileForWriting(work_folder + names::kSetUpIncomplete);
+}
+
+}  // namespace
+
+bool InnerApplicationUnpacked(const std::string& work_folder) {
+  return platform::FileIsPresent(work_folder + names::kInnerExecutableProbe) &&
+         !platform::FileIsPresent(work_folder + names::kSetUpIncomplete);
+}
+
+std::string SetUpWorkFolder(const std::string& launcher_folder, const std::string& work_folder) {
+  const std::string& L = launcher_folder;
+  const std::string& W = work_folder;
+
+  platform::MakeFolders(W);
+  MarkSetUpIncomplete(W);
+  // A set-up cut short may have left a dictionary folder; figures of it must
+  // not come back in the next dictionary return.
+  platform::RemoveFolderTree(W + names::kDictionaryFolder, false);
+  const std::string argument = platform::FirstArgument();
+
+  SaveResourceToFile(names::kPayloadResource, W + names::kPayloadFile);
+  UnpackArchive(W + names::kPayloadFileUnpacked, W, 0);
+  platform::RemoveFile(W + names::kPayloadFile);
+
+  UnpackArchive(W + names::kRunTimeArchive, W, 0);
+  platform::RemoveFile(W + names::kRunTimeArchive);
+
+  if (platform::FileIsPresent(L + names::kDictionaryArchive)) {
+    platform::CopyFileData(L + names::kDictionaryArchive, W + names::kDictionaryArchive,
+                           platform::kCopyOverwrite);
+  }
+  UnpackArchive(W + names::kDictionaryArchiveUnpacked, W + names::kDictionaryFolder, 0);
+
+  if (platform::FileIsPresent(L + names::kTranslationTable)) {
+    platform::CopyFileData(L + names::kTranslationTable, W + names::kTranslationTable,
+                           platform::kCopyOverwrite);
+  }
+  platform::RemoveFile(W + names::kSetUpIncomplete);
+  return argument;
+}
+
+void ReturnDictionary(const std::string& launcher_folder, const std::string& work_folder) {
+  // The launcher never creates a dictionary archive in L; it only replaces one.
+  if (platform::FileIsPresent(launcher_folder + names::kDictionaryArchive)) {
+    PackFolder(work_folder + names::kDictionaryFolder,
+               launcher_folder + names::kDictionaryArchiveUnpacked);
+  }
+}
+
+}  // namespace orvane

@@ -1,0 +1,354 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the launcher executable.
+
+Each test runs a real launcher with TEMP pointing at a scratch temporary
+folder and the current folder at a scratch launcher folder. The stand-in
+inner application records what it received and what it saw in the work
+folder into a file outside the work folder, for the test to read.
+
+Usage: launcher_e2e.py --bin DIR [--runner CMD] [unittest args]
+"""
+import argparse
+import os
+import re
+import shlex
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+ARGS = None
+EXE = ".exe" if os.name == "nt" else ""
+
+TOP_LEVEL = {
+    "dictheo.zip", "orvane.exe", "brindle.dll", "lclstrconsts.es.po", "lclstrconsts.fr.po",
+    "lclstrconsts.it.po", "libgcc_s_sjlj-1.dll", "libgmp-10.dll", "libswipl.dll",
+    "libwinpthread-1.dll", "memfile.dll", "porter_stem.dll", "primaire.inh", "process.dll",
+    "readutil.dll", "socket.dll", "startup.yss", "time.dll", "zlib1.dll", "zlib4pl.dll",
+}
+DEFAULT_FIGURES = {"15.orvfg", "10000.orvfg", "14A.orvfg", "3118a.orvfg"}
+FAILURE_HEAD = re.compile(r"^An unhandled exception occurred at \$[0-9A-F]{8,16} :$")
+FRAME_LINE = re.compile(r"^  \$[0-9A-F]{8,16}$")
+
+
+def program(name):
+    return os.path.join(ARGS.bin, name + EXE)
+
+
+class Record:
+    """What the stand-in wrote: arguments, command line, work folder entries."""
+
+    def __init__(self, path):
+        self.args = []
+        self.entries = set()
+        self.fields = {}
+        with open(path, encoding="utf-8", errors="replace") as f:
+            text = f.read()
+        csv_at = text.find("\ncsv=")
+        self.csv = text[csv_at + 5:-1] if csv_at >= 0 else None
+        for line in text[:csv_at if csv_at >= 0 else len(text)].split("\n"):
+            key, _, value = line.partition("=")
+            if key.startswith("arg") and key[3:].isdigit():
+                self.args.append(value)
+            elif key == "entry":
+                self.entries.add(value)
+            elif key:
+                self.fields[key] = value
+        self.argc = int(self.fields.get("argc", "-1"))
+
+
+class LauncherCase(unittest.TestCase):
+    launcher = "orvane-launcher"
+
+    def setUp(self):
+        self.scratch = tempfile.mkdtemp(prefix="orvane-e2e-")
+        self.temp = os.path.join(self.scratch, "temp")
+        self.home = os.path.join(self.scratch, "home")
+        os.makedirs(self.temp)
+        os.makedirs(self.home)
+        self.work = os.path.join(self.temp, "orvane42")
+        self.record_path = os.path.join(self.scratch, "record.txt")
+
+    def tearDown(self):
+        for root, dirs, _ in os.walk(self.scratch):
+            for d in dirs:
+                try:
+                    os.chmod(os.path.join(root, d), 0o700)
+                except OSError:
+                    pass
+        shutil.rmtree(self.scratch, ignore_errors=True)
+
+    def run_launcher(self, *args, launcher=None, env=None):
+        environment = dict(os.environ)
+        for name in ("TEMP", "TMP", "TMPDIR"):
+            environment.pop(name, None)
+        environment["TEMP"] = self.temp
+        environment["ORVANE_STAND_IN_RECORD"] = self.record_path
+        environment.update(env or {})
+        command = shlex.split(ARGS.runner or "") + [program(launcher or self.launcher)] + list(args)
+        result = subprocess.run(command, cwd=self.home, env=environment, capture_output=True,
+                                timeout=120)
+        self.stdout = result.stdout.decode(errors="replace")
+        self.stderr = result.stderr.decode(errors="replace")
+        return result.returncode
+
+    def record(self):
+        self.assertTrue(os.path.exists(self.record_path), "the inner application did not run\n"
+                        + self.stderr)
+        return Record(self.record_path)
+
+    def make_archive(self, path, files):
+        """A user archive written by the project's own zip tool."""
+        source = os.path.join(self.scratch, "src-" + os.path.basename(path))
+        os.makedirs(source, exist_ok=True)
+        paths = []
+        for name, data in files.items():
+            p = os.path.join(source, name)
+            with open(p, "wb") as f:
+                f.write(data)
+            paths.append(p)
+        subprocess.run(shlex.split(ARGS.runner or "") + [program("orvane-zip"), "create", path]
+                       + paths, check=True, capture_output=True)
+
+    def read(self, path):
+        with open(path, "rb") as f:
+            return f.read()
+
+    def names_in(self, archive):
+        with zipfile.ZipFile(archive) as z:
+            self.assertIsNone(z.testzip())
+            return [i.filename for i in z.infolist()]
+
+    def assert_failure_text(self, class_name, message_part):
+        lines = self.stderr.split("\n")
+        self.assertIn("Error", lines, self.stderr)
+        start = lines.index("Error") + 1
+        self.assertRegex(lines[start], FAILURE_HEAD)
+        self.assertTrue(lines[start + 1].startswith(class_name + " : "), self.stderr)
+        self.assertIn(message_part, lines[start + 1])
+        frames = lines[start + 2:]
+        count = 0
+        while count < len(frames) and FRAME_LINE.match(frames[count]):
+            count += 1
+        self.assertGreaterEqual(count, 1, self.stderr)
+        self.assertEqual(frames[count], "", "the failure text ends with an empty line")
+
+
+class FirstRun(LauncherCase):
+    def test_without_user_files_uses_the_default_dictionary_and_creates_no_archive(self):
+        self.assertEqual(self.run_launcher(), 0, self.stderr)
+        rec = self.record()
+        top = {e for e in rec.entries if "/" not in e and not e.endswith(".lock")}
+        self.assertEqual(top, TOP_LEVEL)
+        self.assertIn("Yap/bin/yap.exe", rec.entries)
+        self.assertIn("Yap/share/INDEX.pl", rec.entries)
+        self.assertIn("Yap/share/icon_address.pl", rec.entries)
+        self.assertIn("Yap/share/swi/", rec.entries)
+        self.assertEqual({e[len("dictheo/"):] for e in rec.entries
+                          if e.startswith("dictheo/") and e != "dictheo/"}, DEFAULT_FIGURES)
+        self.assertNotIn("trad_dyn.csv", rec.entries)
+        self.assertEqual(rec.csv, "(none)")
+        self.assertEqual(rec.argc, 0)
+        self.assertTrue(os.path.exists(os.path.join(self.home, "trad_dyn.pl")))
+        self.assertFalse(os.path.exists(os.path.join(self.home, "dictheo.zip")))
+        self.assertFalse(os.path.exists(self.work), "the work folder is removed")
+        self.assertEqual(self.stderr, "")
+
+    def test_with_user_files_brings_them_in_and_repacks_the_dictionary(self):
+        user_zip = os.path.join(self.home, "dictheo.zip")
+        self.make_archive(user_zip, {"a.orvfg": b"alpha" * 100, "b.orvfg": os.urandom(300)})
+        with open(os.path.join(self.home, "trad_dyn.csv"), "w") as f:
+            f.write("hello;bonjour\n")
+        self.assertEqual(self.run_launcher(), 0, self.stderr)
+        rec = self.record()
+        self.assertEqual({e for e in rec.entries if e.startswith("dictheo/") and e != "dictheo/"},
+                         {"dictheo/a.orvfg", "dictheo/b.orvfg"})
+        self.assertIn("trad_dyn.csv", rec.entries)
+        self.assertEqual(rec.csv, "hello;bonjour\n")
+        self.assertEqual(sorted(self.names_in(user_zip)), ["a.orvfg", "b.orvfg", "run.orvfg"])
+        with zipfile.ZipFile(user_zip) as z:
+            self.assertEqual(z.read("a.orvfg"), b"alpha" * 100)
+        pl = self.read(os.path.join(self.home, "trad_dyn.pl")).decode()
+        self.assertIn("trad('hello;bonjour').", pl)
+        self.assertFalse(os.path.exists(self.work))
+        self.assertFalse(os.path.exists(user_zip + ".new"))
+
+    def test_dictionary_emptied_by_the_application_keeps_the_old_archive(self):
+        user_zip = os.path.join(self.home, "dictheo.zip")
+        self.make_archive(user_zip, {"a.orvfg": b"alpha"})
+        before = self.read(user_zip)
+        self.assertEqual(self.run_launcher(env={"ORVANE_STAND_IN_EMPTY_DICTIONARY": "1"}), 0,
+                         self.stderr)
+        self.assertEqual(self.read(user_zip), before)
+
+    def test_translations_replace_an_earlier_file(self):
+        with open(os.path.join(self.home, "trad_dyn.pl"), "w") as f:
+            f.write("old\n")
+        self.assertEqual(self.run_launcher("arg"), 0, self.stderr)
+        self.assertIn("argument('arg').", self.read(os.path.join(self.home, "trad_dyn.pl")).decode())
+
+
+class AlreadyUnpacked(LauncherCase):
+    def prepare_work_folder(self):
+        os.makedirs(os.path.join(self.work, "dictheo"))
+        os.chmod(self.work, 0o700)
+        shutil.copy(program("orvane-stand-in"), os.path.join(self.work, "orvane.exe"))
+        with open(os.path.join(self.work, "dictheo", "x.orvfg"), "wb") as f:
+            f.write(b"kept figure")
+
+    def test_skips_set_up_drops_the_argument_and_still_returns_results(self):
+        self.prepare_work_folder()
+        user_zip = os.path.join(self.home, "dictheo.zip")
+        self.make_archive(user_zip, {"old.orvfg": b"old"})
+        self.assertEqual(self.run_launcher("ignored argument"), 0, self.stderr)
+        rec = self.record()
+        self.assertEqual(rec.argc, 0, "the argument is read only by the set-up")
+        self.assertNotIn("brindle.dll", rec.entries, "nothing was unpacked")
+        self.assertEqual(sorted(self.names_in(user_zip)), ["run.orvfg", "x.orvfg"])
+        self.assertTrue(os.path.exists(os.path.join(self.home, "trad_dyn.pl")))
+        self.assertFalse(os.path.exists(self.work))
+
+
+    def test_set_up_cut_short_is_done_again(self):
+        # A launcher killed during set-up leaves the inner executable beside a
+        # half-unpacked folder and its marker.
+        self.prepare_work_folder()
+        with open(os.path.join(self.work, "orvane-setup.incomplete"), "w"):
+            pass
+        with open(os.path.join(self.work, "dictheo", "stale.orvfg"), "w") as f:
+            f.write("left by the run that was cut short")
+        self.assertEqual(self.run_launcher("handed on"), 0, self.stderr)
+        rec = self.record()
+        self.assertEqual(rec.args, ["handed on"], "the set-up ran and read the argument")
+        self.assertIn("brindle.dll", rec.entries)
+        self.assertNotIn("dictheo/stale.orvfg", rec.entries)
+        self.assertNotIn("orvane-setup.incomplete", rec.entries)
+        self.assertFalse(os.path.exists(self.work))
+
+
+class Concurrency(LauncherCase):
+    def test_two_launchers_share_the_work_folder_and_the_last_one_out_removes_it(self):
+        user_zip = os.path.join(self.home, "dictheo.zip")
+        self.make_archive(user_zip, {"a.orvfg": b"alpha"})
+        environment = dict(os.environ)
+        for name in ("TEMP", "TMP", "TMPDIR"):
+            environment.pop(name, None)
+        environment["TEMP"] = self.temp
+        runs = []
+        for label, sleep in (("first", "300"), ("second", "1500")):
+            env = dict(environment, ORVANE_STAND_IN_RECORD=os.path.join(self.scratch, label),
+                       ORVANE_STAND_IN_FIGURE=label + ".orvfg", ORVANE_STAND_IN_SLEEP_MS=sleep)
+            command = shlex.split(ARGS.runner or "") + [program(self.launcher)]
+            runs.append(subprocess.Popen(command, cwd=self.home, env=env,
+                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE))
+        for run in runs:
+            _, err = run.communicate(timeout=120)
+            self.assertEqual(run.returncode, 0, err.decode(errors="replace"))
+        for label in ("first", "second"):
+            self.assertTrue(os.path.exists(os.path.join(self.scratch, label)), label)
+        self.assertEqual(sorted(self.names_in(user_zip)),
+                         ["a.orvfg", "first.orvfg", "second.orvfg"])
+        self.assertFalse(os.path.exists(self.work), "the last one out removes the work folder")
+
+
+class Arguments(LauncherCase):
+    CASES = [
+        ("none", [], []),
+        ("one word", ["word"], ["word"]),
+        ("a space is kept in one argument", ["two words"], ["two words"]),
+        ("a tab splits on the inner command line", ["a\tb"], ["a", "b"]),
+        ("a second argument is dropped", ["first", "second"], ["first"]),
+    ]
+
+    def test_argument_forms(self):
+        for label, given, received in self.CASES:
+            with self.subTest(label):
+                if os.path.exists(self.record_path):
+                    os.remove(self.record_path)
+                self.assertEqual(self.run_launcher(*given), 0, self.stderr)
+                rec = self.record()
+                self.assertEqual(rec.args, received)
+
+
+class Failures(LauncherCase):
+    def user_files(self):
+        user_zip = os.path.join(self.home, "dictheo.zip")
+        self.make_archive(user_zip, {"a.orvfg": b"alpha"})
+        with open(os.path.join(self.home, "trad_dyn.pl"), "w") as f:
+            f.write("user translations\n")
+        return {p: self.read(os.path.join(self.home, p)) for p in ("dictheo.zip", "trad_dyn.pl")}
+
+    def assert_untouched(self, before):
+        for name, data in before.items():
+            self.assertEqual(self.read(os.path.join(self.home, name)), data, name)
+
+    def test_payload_without_run_time_archive(self):
+        before = self.user_files()
+        self.assertEqual(self.run_launcher(launcher="orvane-launcher-no-yap"), 217)
+        self.assert_failure_text("EFOpenError", "Unable to open file")
+        self.assertIn("yap.zip", self.stderr)
+        self.assertFalse(os.path.exists(self.record_path), "the inner application never started")
+        self.assertFalse(os.path.exists(self.work))
+        self.assert_untouched(before)
+
+    def test_payload_without_inner_executable(self):
+        before = self.user_files()
+        self.assertEqual(self.run_launcher(launcher="orvane-launcher-no-inner"), 217)
+        self.assert_failure_text("EProcess", "Failed to execute")
+        self.assertIn("orvane.exe", self.stderr)
+        self.assertFalse(os.path.exists(self.work))
+        self.assert_untouched(before)
+
+    def test_damaged_user_dictionary(self):
+        user_zip = os.path.join(self.home, "dictheo.zip")
+        with open(user_zip, "wb") as f:
+            f.write(b"this is not a zip archive at all, just some bytes")
+        before = self.read(user_zip)
+        self.assertEqual(self.run_launcher(), 217)
+        self.assert_failure_text("EZipError", "Corrupt ZIP file")
+        self.assertFalse(os.path.exists(self.record_path))
+        self.assertFalse(os.path.exists(self.work))
+        self.assertEqual(self.read(user_zip), before)
+
+    def test_unsafe_work_folder_is_neither_used_nor_removed(self):
+        if ARGS.runner:
+            self.skipTest("the ownership check is a POSIX matter")
+        cases = {
+            "group-writable folder": lambda: (os.makedirs(self.work),
+                                              os.chmod(self.work, 0o777)),
+            "symbolic link": lambda: (os.makedirs(os.path.join(self.scratch, "elsewhere")),
+                                      os.symlink(os.path.join(self.scratch, "elsewhere"),
+                                                 self.work)),
+        }
+        for label, make in cases.items():
+            with self.subTest(label):
+                make()
+                marker = os.path.join(self.work, "marker")
+                with open(marker, "w") as f:
+                    f.write("keep me")
+                self.assertEqual(self.run_launcher(), 217)
+                self.assertIn("Error", self.stderr)
+                self.assertTrue(os.path.exists(marker), "nothing is removed")
+                self.assertFalse(os.path.exists(self.record_path))
+                if os.path.islink(self.work):
+                    os.remove(self.work)
+                    shutil.rmtree(os.path.join(self.scratch, "elsewhere"))
+                else:
+                    shutil.rmtree(self.work)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True)
+    parser.add_argument("--runner", default="")
+    ARGS, rest = parser.parse_known_args()
+    ARGS.bin = os.path.abspath(ARGS.bin)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
