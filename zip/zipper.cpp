@@ -114,7 +114,7 @@ std::string TZipper::TemporaryFileName() const {
   std::string name = ReplaceExtension(output_file_name_, kTemporaryExtension);
   // An archive that itself ends in ".tmp2" must not be overwritten by its
   // own intermediate file.
-  if (SameFileName(name, output_file_name_)) name += kTemporaryExtension;
+  if (SameFileName(name, output_file_name_)) name = output_file_name_ + kTemporaryExtension;
   return name;
 }
 
