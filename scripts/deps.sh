@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
-# Usage: scripts/deps.sh [native] [windows] [bench]
+# Usage: scripts/deps.sh [native] [windows] [bench] [fuzz]
 # As root it installs with apt-get; otherwise it prints what to install.
 set -euo pipefail
 
-want_native=0 want_windows=0 want_bench=0
+want_native=0 want_windows=0 want_bench=0 want_fuzz=0
 for arg in "${@:-native}"; do
   case "$arg" in
     native) want_native=1 ;;
     windows) want_windows=1 ;;
     bench) want_bench=1 ;;
+    fuzz) want_fuzz=1 ;;
     *) echo "deps.sh: unknown group $arg" >&2; exit 2 ;;
   esac
 done
@@ -21,6 +22,10 @@ if [ $want_native = 1 ]; then
 fi
 if [ $want_bench = 1 ]; then
   packages+=(time hyperfine)
+fi
+if [ $want_fuzz = 1 ]; then
+  # clang with libFuzzer and the sanitizer run-times; llvm for llvm-symbolizer.
+  packages+=(clang libclang-rt-14-dev llvm)
 fi
 if [ $want_windows = 1 ]; then
   packages+=(g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64-i686 wine wine32)

@@ -1,0 +1,9 @@
+// libFuzzer target: the zip records and the DOS date and time words.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/fuzz_checks.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  return orvane::fuzz::RunForFuzzer([&] { orvane::fuzz::CheckRecords(data, size); });
+}
