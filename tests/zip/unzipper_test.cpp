@@ -26,7 +26,6 @@ using testing::RawEntry;
 using testing::RawZip;
 using testing::ReadText;
 using testing::TempFolder;
-using testing::ToBytes;
 
 // A failure as the system reports it: class name and message; both empty
 // when the call succeeded.
