@@ -2,6 +2,7 @@
 // environment variables, the command line, text conversion, pauses and the
 // failure box. It must contain only POSIX-specific code.
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -69,6 +70,14 @@ void InitializeProgram(int argc, char** argv) {
   // POSIX hands the arguments over already split by the shell, and text
   // output already goes to standard error: nothing to route.
   StoredFirstArgument() = argc > 1 && argv[1] != nullptr ? argv[1] : "";
+  // Packing a folder holds every file of it open at once, as Windows allows
+  // without a small limit; POSIX starts with a soft limit of open files far
+  // below its hard one, so the soft limit is raised to the hard one.
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+  }
 }
 
 std::string FirstArgument() {

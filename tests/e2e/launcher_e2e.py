@@ -254,6 +254,90 @@ class Concurrency(LauncherCase):
         self.assertFalse(os.path.exists(self.work), "the last one out removes the work folder")
 
 
+def raw_archive(entries, comment=b""):
+    """A zip archive built byte by byte: (name, data, declared_size, method)."""
+    import struct
+    import zlib
+    body, central, offset = [], [], 0
+    for name, data, declared, method in entries:
+        raw = name.encode()
+        if method == 8:
+            c = zlib.compressobj(6, zlib.DEFLATED, -15)
+            payload = c.compress(data) + c.flush()
+        else:
+            payload = data
+        crc = zlib.crc32(data)
+        local = struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 0, method, 0, 0x21, crc,
+                            len(payload), declared, len(raw), 0)
+        central.append(struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 0, method, 0, 0x21,
+                                   crc, len(payload), declared, len(raw), 0, 0, 0, 0, 0x20,
+                                   offset) + raw)
+        body.append(local + raw + payload)
+        offset += len(body[-1])
+    directory = b"".join(central)
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(directory),
+                      offset, len(comment))
+    return b"".join(body) + directory + end + comment
+
+
+class HostileDictionary(LauncherCase):
+    """A user dictionary that is damaged or hostile never costs the user the
+    archive and never writes outside the work folder."""
+
+    def files_outside(self):
+        found = set()
+        for root, dirs, files in os.walk(self.scratch):
+            for name in files + [d + "/" for d in dirs]:
+                path = os.path.relpath(os.path.join(root, name), self.scratch)
+                found.add(path)
+        return found
+
+    def check(self, label, archive, may_work):
+        user_zip = os.path.join(self.home, "dictheo.zip")
+        with open(user_zip, "wb") as f:
+            f.write(archive)
+        before = self.files_outside()
+        code = self.run_launcher()
+        after = self.files_outside()
+        added = {p for p in after - before
+                 if p not in ("record.txt", "home/trad_dyn.pl") and not p.startswith("temp/orvane42")}
+        self.assertEqual(added, set(), label + ": nothing is written outside the work folder")
+        self.assertFalse(os.path.exists(self.work), label)
+        if code == 0:
+            self.assertTrue(may_work, label + " should have failed")
+            self.names_in(user_zip)  # still a valid archive
+        else:
+            self.assertEqual(code, 217, label)
+            self.assertIn("An unhandled exception occurred", self.stderr, label)
+            self.assertEqual(self.read(user_zip), archive, label + ": the user's archive is kept")
+        for name in ("trad_dyn.pl", "record.txt"):
+            for base in (self.home, self.scratch):
+                if os.path.exists(os.path.join(base, name)):
+                    os.remove(os.path.join(base, name))
+
+    def test_damaged_and_hostile_archives(self):
+        good = raw_archive([("a.orvfg", b"alpha", 5, 0)])
+        cases = [
+            ("truncated", good[:len(good) // 2], False),
+            ("bad signature", b"XX" + good[2:-22] + b"PK\x05\x07" + good[-18:], False),
+            ("archive comment", raw_archive([("a.orvfg", b"alpha", 5, 0)], b"a comment"), False),
+            ("parent folder name", raw_archive([("../x", b"x", 1, 0)]), False),
+            ("absolute name", raw_archive([("/abs", b"x", 1, 0)]), False),
+            ("drive name", raw_archive([("C:/x", b"x", 1, 0)]), True),
+            ("backslash climbing name", raw_archive([("a\\..\\..\\x", b"x", 1, 0)]), False),
+            ("inflates beyond its size", raw_archive([("big.orvfg", bytes(50 << 20), 10, 8)]),
+             False),
+        ]
+        for label, archive, may_work in cases:
+            with self.subTest(label):
+                self.check(label, archive, may_work)
+        self.assertFalse(os.path.exists("/abs"))
+
+    def test_dictionary_with_the_most_entries_a_zip_file_holds(self):
+        archive = raw_archive([("%d.orvfg" % i, b"", 0, 0) for i in range(65535)])
+        self.check("65535 entries", archive, True)
+
+
 class Arguments(LauncherCase):
     CASES = [
         ("none", [], []),
