@@ -106,3 +106,67 @@ def with_ratio(size, ratio, seed, prefix=b"", steps=6):
         share += (target - got) / slope
         share = min(max(share, -1.0), 1.0)
     return best[0]
+
+
+# --- command line: sources for the scripts ---------------------------------------
+
+def write_tree(folder, count, total, seed="orvane peers"):
+    """count files, total bytes in all: half text-like, half incompressible."""
+    import os
+    rng = random.Random(seed)
+    weights = [rng.lognormvariate(0, 1.0) for _ in range(count)]
+    scale = total / sum(weights)
+    os.makedirs(folder, exist_ok=True)
+    for i, weight in enumerate(weights):
+        size = max(1, int(weight * scale))
+        if i % 2 == 0:
+            data = with_ratio(size, rng.uniform(0.22, 0.45), "%s %d" % (seed, i), steps=2)
+        else:
+            data = mixed(size, 1.0, "%s %d" % (seed, i))
+        name = "%s%03d.%s" % ("text" if i % 2 == 0 else "data", i, "txt" if i % 2 == 0 else "bin")
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+
+
+def write_big(path, size, seed="orvane big"):
+    """One file of size bytes, alternating text and random runs of 1 MB."""
+    run = 1 << 20
+    with open(path, "wb") as f:
+        written = 0
+        n = 0
+        while written < size:
+            piece = min(run, size - written)
+            f.write(mixed(piece, 1.0 if n % 2 else 0.0, "%s %d" % (seed, n)))
+            written += piece
+            n += 1
+
+
+def write_many(path, count, per_folder=1000, seed="orvane many"):
+    """A zip archive (Python's zipfile) of count small deflated text files."""
+    import zipfile
+    rng = random.Random(seed)
+    pool = text_pool()
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for i in range(count):
+            size = rng.randrange(100, 600)
+            at = rng.randrange(0, len(pool) - size)
+            z.writestr("f%03d/%06d.txt" % (i // per_folder, i), pool[at:at + size])
+
+
+def main(argv):
+    usage = ("usage: bench_data.py tree FOLDER COUNT TOTAL | big FILE SIZE | "
+             "many ARCHIVE COUNT")
+    if len(argv) == 4 and argv[0] == "tree":
+        write_tree(argv[1], int(argv[2]), int(argv[3]))
+    elif len(argv) == 3 and argv[0] == "big":
+        write_big(argv[1], int(argv[2]))
+    elif len(argv) == 3 and argv[0] == "many":
+        write_many(argv[1], int(argv[2]))
+    else:
+        raise SystemExit(usage)
+    return 0
+
+
+if __name__ == "__main__":
+    import sys
+    sys.exit(main(sys.argv[1:]))

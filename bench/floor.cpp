@@ -12,10 +12,14 @@
 //
 // The containers (made by floor-prepare) already hold every raw deflate
 // stream, plain size and path: no zip parsing, no CRC, no checks of names
-// here. Files are written with C stdio, one write request per file.
+// here. The set-up streams the container through two reused 256 KB buffers
+// (few requests, little memory touched, as page faults are not free either);
+// files are written with unbuffered C stdio, one write request per chunk.
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -40,6 +44,8 @@ constexpr int kMemoryLevel = 8;
 constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::size_t kCentralHeaderSize = 46;
 constexpr std::size_t kEndRecordSize = 22;
+// Data moves in chunks of this size: few requests, little memory touched.
+constexpr std::size_t kChunkSize = 256 * 1024;
 
 enum class Kind : std::uint8_t {
   kMakeFolder = 1,
@@ -50,12 +56,11 @@ enum class Kind : std::uint8_t {
 constexpr std::uint8_t kMethodDeflated = 8;
 
 struct Record {
-  Kind kind;
-  std::uint8_t method;
-  std::uint32_t plain_size;
-  std::string_view path;
-  const std::uint8_t* data;
-  std::uint32_t data_size;
+  Kind kind = Kind::kPackSource;
+  std::uint8_t method = 0;
+  std::uint32_t plain_size = 0;
+  std::uint32_t data_size = 0;
+  std::string path;
 };
 
 struct FileCloser {
@@ -69,22 +74,6 @@ File OpenFile(const std::string& path, const char* mode) {
   return file;
 }
 
-std::vector<std::uint8_t> ReadWhole(const std::string& path) {
-  const File file = OpenFile(path, "rb");
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(fs::file_size(path)));
-  if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-    throw orvane::EReadError(orvane::Format("Short read from %s", {path}));
-  }
-  return bytes;
-}
-
-void WriteWhole(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  const File file = OpenFile(path, "wb");
-  if (size != 0 && std::fwrite(data, 1, size, file.get()) != size) {
-    throw orvane::EWriteError(orvane::Format("Short write to %s", {path}));
-  }
-}
-
 std::uint32_t LittleEndian32(const std::uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
@@ -92,31 +81,60 @@ std::uint16_t LittleEndian16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-std::vector<Record> ParseContainer(const std::vector<std::uint8_t>& bytes) {
-  if (bytes.size() < kMagic.size() + 4 ||
-      std::memcmp(bytes.data(), kMagic.data(), kMagic.size()) != 0) {
-    throw orvane::EReadError("Not a floor container");
-  }
-  const std::uint32_t count = LittleEndian32(bytes.data() + kMagic.size());
-  std::vector<Record> records;
-  records.reserve(count);
-  std::size_t at = kMagic.size() + 4;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    if (at + kRecordHeaderSize > bytes.size()) throw orvane::EReadError("Truncated container");
-    const std::uint8_t* p = bytes.data() + at;
-    const std::uint16_t path_length = LittleEndian16(p + 2);
-    Record r{static_cast<Kind>(p[0]), p[1], LittleEndian32(p + 4), {}, nullptr,
-             LittleEndian32(p + 8)};
-    at += kRecordHeaderSize;
-    if (at + path_length + r.data_size > bytes.size()) {
-      throw orvane::EReadError("Truncated container");
+// Sequential reading of a container, with no stdio buffer in between: each
+// read goes straight into the caller's buffer.
+class ContainerReader {
+ public:
+  explicit ContainerReader(const std::string& path) : path_(path), file_(OpenFile(path, "rb")) {
+    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+    char magic[kMagic.size()];
+    std::uint8_t count[4];
+    Read(magic, sizeof magic);
+    if (std::string_view(magic, sizeof magic) != kMagic) {
+      throw orvane::EReadError(orvane::Format("Not a floor container: %s", {path}));
     }
-    r.path = std::string_view(reinterpret_cast<const char*>(bytes.data() + at), path_length);
-    r.data = bytes.data() + at + path_length;
-    at += path_length + r.data_size;
-    records.push_back(r);
+    Read(count, sizeof count);
+    left_ = LittleEndian32(count);
   }
-  return records;
+
+  // The next record's header and path; false after the last one.
+  bool Next(Record& record) {
+    if (left_ == 0) return false;
+    --left_;
+    std::uint8_t header[kRecordHeaderSize];
+    Read(header, sizeof header);
+    record.kind = static_cast<Kind>(header[0]);
+    record.method = header[1];
+    record.plain_size = LittleEndian32(header + 4);
+    record.data_size = LittleEndian32(header + 8);
+    record.path.resize(LittleEndian16(header + 2));
+    Read(record.path.data(), record.path.size());
+    return true;
+  }
+
+  void Read(void* buffer, std::size_t size) {
+    if (size != 0 && std::fread(buffer, 1, size, file_.get()) != size) {
+      throw orvane::EReadError(orvane::Format("Truncated container %s", {path_}));
+    }
+  }
+
+ private:
+  std::string path_;
+  File file_;
+  std::uint32_t left_ = 0;
+};
+
+// An output file written with one write request per buffer handed over.
+File CreateUnbuffered(const std::string& path) {
+  File file = OpenFile(path, "wb");
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  return file;
+}
+
+void Write(std::FILE* file, const std::uint8_t* data, std::size_t size, const std::string& path) {
+  if (size != 0 && std::fwrite(data, 1, size, file) != size) {
+    throw orvane::EWriteError(orvane::Format("Short write to %s", {path}));
+  }
 }
 
 // One raw inflate state, reset for each entry.
@@ -129,15 +147,33 @@ class Inflater {
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
 
-  void Inflate(const Record& r, std::uint8_t* out) {
+  // Inflates the record's data, pulled from the container in chunks, into
+  // the file, one write per filled chunk.
+  void Inflate(ContainerReader& container, const Record& r, std::FILE* file,
+               const std::string& path, std::vector<std::uint8_t>& in,
+               std::vector<std::uint8_t>& out) {
     inflateReset(&zlib_);
-    zlib_.next_in = const_cast<Bytef*>(r.data);  // zlib's API is not const-correct
-    zlib_.avail_in = r.data_size;
-    zlib_.next_out = out;
-    zlib_.avail_out = r.plain_size;
-    if (inflate(&zlib_, Z_FINISH) != Z_STREAM_END) {
-      throw orvane::Exception(orvane::Format("Cannot inflate %s", {std::string(r.path)}));
+    std::uint32_t left = r.data_size;
+    int rc = Z_OK;
+    zlib_.avail_in = 0;
+    while (rc != Z_STREAM_END) {
+      if (zlib_.avail_in == 0) {
+        if (left == 0) throw orvane::Exception(orvane::Format("Cannot inflate %s", {path}));
+        const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(left, in.size()));
+        container.Read(in.data(), n);
+        left -= n;
+        zlib_.next_in = in.data();
+        zlib_.avail_in = n;
+      }
+      zlib_.next_out = out.data();
+      zlib_.avail_out = static_cast<uInt>(out.size());
+      rc = inflate(&zlib_, Z_NO_FLUSH);
+      if (rc != Z_OK && rc != Z_STREAM_END) {
+        throw orvane::Exception(orvane::Format("Cannot inflate %s", {path}));
+      }
+      Write(file, out.data(), out.size() - zlib_.avail_out, path);
     }
+    if (left != 0) container.Read(in.data(), left);  // never: the stream ends with the data
   }
 
  private:
@@ -162,7 +198,7 @@ class Deflater {
     deflateReset(&zlib_);
     const std::size_t start = out.size();
     out.resize(start + deflateBound(&zlib_, size));
-    zlib_.next_in = const_cast<Bytef*>(data);
+    zlib_.next_in = const_cast<Bytef*>(data);  // zlib's API is not const-correct
     zlib_.avail_in = static_cast<uInt>(size);
     zlib_.next_out = out.data() + start;
     zlib_.avail_out = static_cast<uInt>(out.size() - start);
@@ -179,27 +215,35 @@ std::string Join(const std::string& folder, std::string_view path) {
   return folder + "/" + std::string(path);
 }
 
-void SetUp(const std::vector<Record>& records, const std::string& work) {
-  fs::create_directory(work);
-  std::uint32_t largest = 0;
-  for (const Record& r : records) largest = std::max(largest, r.plain_size);
-  std::vector<std::uint8_t> plain(largest);
+void SetUp(const std::string& container_path, const std::string& work) {
+  ContainerReader container(container_path);
+  std::vector<std::uint8_t> in(kChunkSize);
+  std::vector<std::uint8_t> out(kChunkSize);
   Inflater inflater;
-  for (const Record& r : records) {
+  fs::create_directory(work);
+  Record r;
+  while (container.Next(r)) {
+    const std::string path = Join(work, r.path);
     switch (r.kind) {
       case Kind::kMakeFolder:
-        fs::create_directory(Join(work, r.path));
+        fs::create_directory(path);
         break;
-      case Kind::kWriteFile:
+      case Kind::kWriteFile: {
+        const File file = CreateUnbuffered(path);
         if (r.method == kMethodDeflated) {
-          inflater.Inflate(r, plain.data());
-          WriteWhole(Join(work, r.path), plain.data(), r.plain_size);
+          inflater.Inflate(container, r, file.get(), path, in, out);
         } else {
-          WriteWhole(Join(work, r.path), r.data, r.data_size);
+          for (std::uint32_t left = r.data_size; left > 0;) {
+            const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(left, in.size()));
+            container.Read(in.data(), n);
+            Write(file.get(), in.data(), n, path);
+            left -= n;
+          }
         }
         break;
+      }
       case Kind::kDeleteFile:
-        fs::remove(Join(work, r.path));
+        fs::remove(path);
         break;
       case Kind::kPackSource:
         break;
@@ -207,12 +251,14 @@ void SetUp(const std::vector<Record>& records, const std::string& work) {
   }
 }
 
-void Pack(const std::vector<Record>& records, const std::string& work, const std::string& archive) {
+void Pack(const std::string& container_path, const std::string& work, const std::string& archive) {
+  ContainerReader container(container_path);
   std::vector<std::uint8_t> out;
   std::vector<std::uint8_t> plain;
   std::size_t central = 0;
   Deflater deflater;
-  for (const Record& r : records) {
+  Record r;
+  while (container.Next(r)) {
     if (r.kind != Kind::kPackSource) continue;
     const std::string path = Join(work, r.path);
     const File file = OpenFile(path, "rb");
@@ -230,7 +276,8 @@ void Pack(const std::vector<Record>& records, const std::string& work, const std
     central += kCentralHeaderSize + name;
   }
   out.resize(out.size() + central + kEndRecordSize);
-  WriteWhole(archive, out.data(), out.size());
+  const File file = CreateUnbuffered(archive);
+  Write(file.get(), out.data(), out.size(), archive);
 }
 
 }  // namespace
@@ -245,12 +292,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const std::vector<std::uint8_t> container = ReadWhole(argv[2]);
-    const std::vector<Record> records = ParseContainer(container);
     if (step == "setup") {
-      SetUp(records, argv[3]);
+      SetUp(argv[2], argv[3]);
     } else {
-      Pack(records, argv[3], argv[4]);
+      Pack(argv[2], argv[3], argv[4]);
     }
   } catch (const orvane::Exception& e) {
     std::fprintf(stderr, "%s: %s\n", e.ClassName(), e.Message().c_str());

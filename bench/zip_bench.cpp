@@ -9,13 +9,17 @@
 // The direct zlib runs use the codecs' settings: raw deflate (window bits
 // -15), Z_DEFAULT_COMPRESSION, memory level 8, Z_DEFAULT_STRATEGY. The codecs
 // also compute the CRC-32 of the plain data, as the zip format needs it, so
-// each direct run comes twice: zlib alone, and zlib plus zlib's crc32 over
-// the same bytes (the like-for-like figure).
+// each direct run comes three times: zlib alone on the whole buffer, the same
+// plus zlib's crc32 over the plain bytes, and zlib driven in 16384-byte
+// pieces with the CRC and the copies a stream codec makes (the like-for-like
+// figure).
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -189,6 +193,49 @@ void BM_ZlibDeflateCrc(benchmark::State& state) {
   DeflateDirectRun(state, true);
 }
 
+// zlib driven as a stream writer must drive it: plain input taken in
+// 16384-byte blocks (CRC-32 over each), compressed output drained from a
+// 16384-byte buffer into its destination.
+void BM_ZlibDeflateStreamed(benchmark::State& state) {
+  const auto kind = static_cast<DataKind>(state.range(0));
+  const Bytes& plain = PlainData(kind);
+  Bytes out(plain.size() + plain.size() / 16 + 1024);
+  Bytes in_block(kBufferSize);
+  Bytes out_block(kBufferSize);
+  for (auto _ : state) {
+    ZlibDeflate zlib;
+    std::size_t written = 0;
+    std::uint32_t crc = 0;
+    const auto drain = [&] {
+      const std::size_t n = kBufferSize - zlib->avail_out;
+      std::memcpy(out.data() + written, out_block.data(), n);
+      written += n;
+      zlib->next_out = out_block.data();
+      zlib->avail_out = kBufferSize;
+    };
+    zlib->next_out = out_block.data();
+    zlib->avail_out = kBufferSize;
+    for (std::size_t at = 0; at < plain.size(); at += kBufferSize) {
+      const std::size_t n = std::min<std::size_t>(kBufferSize, plain.size() - at);
+      std::memcpy(in_block.data(), plain.data() + at, n);
+      crc = crc32(crc, in_block.data(), static_cast<uInt>(n));
+      zlib->next_in = in_block.data();
+      zlib->avail_in = static_cast<uInt>(n);
+      while (zlib->avail_in > 0) {
+        if (zlib->avail_out == 0) drain();
+        deflate(zlib.get(), Z_NO_FLUSH);
+      }
+    }
+    for (int rc = Z_OK; rc != Z_STREAM_END;) {
+      if (zlib->avail_out == 0) drain();
+      rc = deflate(zlib.get(), Z_FINISH);
+    }
+    drain();
+    benchmark::DoNotOptimize(crc);
+  }
+  SetUpCounters(state, plain.size(), kind);
+}
+
 // --- inflate -------------------------------------------------------------------
 
 void BM_TInflater(benchmark::State& state) {
@@ -203,6 +250,23 @@ void BM_TInflater(benchmark::State& state) {
     benchmark::DoNotOptimize(inflater.Crc32());
   }
   SetUpCounters(state, PlainData(kind).size(), kind);
+}
+
+// The same with larger blocks: how much of the distance to one-shot zlib the
+// block size accounts for (zlib copies every produced block into its window,
+// and its fast loop stops at each block end).
+void BM_TInflaterBlockSize(benchmark::State& state) {
+  const Bytes& deflated = DeflatedData(kText);
+  const auto block = static_cast<std::uint32_t>(state.range(0));
+  TMemoryStream output;
+  for (auto _ : state) {
+    TConstMemoryStream input(deflated.data(), deflated.size());
+    output.SetSize(0);
+    orvane::TInflater inflater(input, output, block);
+    inflater.Decompress();
+    benchmark::DoNotOptimize(inflater.Crc32());
+  }
+  SetUpCounters(state, PlainData(kText).size(), kText);
 }
 
 void InflateDirectRun(benchmark::State& state, bool with_crc) {
@@ -227,6 +291,44 @@ void BM_ZlibInflate(benchmark::State& state) {
 }
 void BM_ZlibInflateCrc(benchmark::State& state) {
   InflateDirectRun(state, true);
+}
+
+// zlib driven as a stream reader must drive it: compressed input pulled in
+// 16384-byte pieces, plain output produced 16384 bytes at a time, CRC-32 over
+// each piece, each piece copied on to its destination.
+void BM_ZlibInflateStreamed(benchmark::State& state) {
+  const auto kind = static_cast<DataKind>(state.range(0));
+  const Bytes& deflated = DeflatedData(kind);
+  Bytes out(PlainData(kind).size());
+  Bytes in_block(kBufferSize);
+  Bytes out_block(kBufferSize);
+  for (auto _ : state) {
+    ZlibInflate zlib;
+    std::size_t read = 0;
+    std::size_t written = 0;
+    std::uint32_t crc = 0;
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+      zlib->next_out = out_block.data();
+      zlib->avail_out = kBufferSize;
+      while (zlib->avail_out > 0 && rc != Z_STREAM_END) {
+        if (zlib->avail_in == 0) {
+          const std::size_t n = std::min<std::size_t>(kBufferSize, deflated.size() - read);
+          std::memcpy(in_block.data(), deflated.data() + read, n);
+          read += n;
+          zlib->next_in = in_block.data();
+          zlib->avail_in = static_cast<uInt>(n);
+        }
+        rc = inflate(zlib.get(), Z_NO_FLUSH);
+      }
+      const std::size_t n = kBufferSize - zlib->avail_out;
+      crc = crc32(crc, out_block.data(), static_cast<uInt>(n));
+      std::memcpy(out.data() + written, out_block.data(), n);
+      written += n;
+    }
+    benchmark::DoNotOptimize(crc);
+  }
+  SetUpCounters(state, out.size(), kind);
 }
 
 // --- CRC-32 ----------------------------------------------------------------------
@@ -380,9 +482,16 @@ void BM_ZlibExtract(benchmark::State& state) {
 BENCHMARK(BM_TDeflater)->Arg(kText)->Arg(kRandom)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZlibDeflate)->Arg(kText)->Arg(kRandom)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZlibDeflateCrc)->Arg(kText)->Arg(kRandom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZlibDeflateStreamed)->Arg(kText)->Arg(kRandom)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TInflater)->Arg(kText)->Arg(kRandom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TInflaterBlockSize)
+    ->Arg(16384)
+    ->Arg(65536)
+    ->Arg(262144)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZlibInflate)->Arg(kText)->Arg(kRandom)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZlibInflateCrc)->Arg(kText)->Arg(kRandom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZlibInflateStreamed)->Arg(kText)->Arg(kRandom)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UpdateCrc32Block)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_UpdateCrc32Bytewise)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TZipperWriteArchive)->Unit(benchmark::kMillisecond);
