@@ -21,7 +21,7 @@ if [ $want_native = 1 ]; then
              libarchive-tools)
 fi
 if [ $want_bench = 1 ]; then
-  packages+=(time hyperfine)
+  packages+=(time hyperfine strace)
 fi
 if [ $want_fuzz = 1 ]; then
   # clang with libFuzzer and the sanitizer run-times; llvm for llvm-symbolizer.
