@@ -1,13 +1,16 @@
-# orvane_add_launcher(<target> <payload.zip> [DEPENDS <targets>...])
+# orvane_add_launcher(<target> <payload.zip> [MAIN <source>] [DEPENDS <targets>...])
 # Builds a launcher executable that carries the given payload. Changing the
 # payload file rebuilds the launcher; embedding costs one assembler run.
 function(orvane_add_launcher target payload)
-  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "MAIN" "DEPENDS" ${ARGN})
+  if(NOT ARG_MAIN)
+    set(ARG_MAIN ${CMAKE_SOURCE_DIR}/launcher/main.cpp)
+  endif()
   set(ORVANE_EMBED_FILE ${payload})
   set(asm ${CMAKE_CURRENT_BINARY_DIR}/${target}_payload.S)
   configure_file(${CMAKE_SOURCE_DIR}/payload/embed_payload.S.in ${asm} @ONLY)
   set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${payload} LANGUAGE ASM)
-  add_executable(${target} ${CMAKE_SOURCE_DIR}/launcher/main.cpp
+  add_executable(${target} ${ARG_MAIN}
                  ${CMAKE_SOURCE_DIR}/payload/embedded_payload.cpp ${asm})
   target_link_libraries(${target} PRIVATE orvane_launcher_core)
   orvane_target_defaults(${target})

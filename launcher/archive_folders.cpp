@@ -84,6 +84,9 @@ void PackFolder(const std::string& folder_path, const std::string& archive_path)
                                                       TFileStream::Mode::kOpenRead));
       zipper.Entries().AddStream(*streams.back(), entry.name);
     }
+    // A listing that broke off saw only part of the folder; an archive of
+    // that part would lose the rest of the user's dictionary.
+    if (listing.Failed()) throw EReadError(Format("Unable to list folder \"%s\"", {folder}));
   }
   if (streams.empty()) return;  // nothing to pack: the old archive stays
 

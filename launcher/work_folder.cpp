@@ -9,9 +9,7 @@ namespace orvane {
 
 namespace {
 
-void MarkSetUpIncomplete(const std::string& work_folder) {
-  platform::File marker = platform::CreateFileForWriting(work_folder + names::kSetUpIncomplete);
-}
+void MakeMarker(const std::string& path) { platform::File marker = platform::CreateFileForWriting(path); }
 
 }  // namespace
 
@@ -25,7 +23,7 @@ std::string SetUpWorkFolder(const std::string& launcher_folder, const std::strin
   const std::string& W = work_folder;
 
   platform::MakeFolders(W);
-  MarkSetUpIncomplete(W);
+  MakeMarker(W + names::kSetUpIncomplete);
   // A set-up cut short may have left a dictionary folder; figures of it must
   // not come back in the next dictionary return.
   platform::RemoveFolderTree(W + names::kDictionaryFolder, false);
@@ -41,6 +39,7 @@ std::string SetUpWorkFolder(const std::string& launcher_folder, const std::strin
   if (platform::FileIsPresent(L + names::kDictionaryArchive)) {
     platform::CopyFileData(L + names::kDictionaryArchive, W + names::kDictionaryArchive,
                            platform::kCopyOverwrite);
+    MakeMarker(W + names::kUserDictionaryInUse);
   }
   UnpackArchive(W + names::kDictionaryArchiveUnpacked, W + names::kDictionaryFolder, 0);
 
@@ -54,7 +53,8 @@ std::string SetUpWorkFolder(const std::string& launcher_folder, const std::strin
 
 void ReturnDictionary(const std::string& launcher_folder, const std::string& work_folder) {
   // The launcher never creates a dictionary archive in L; it only replaces one.
-  if (platform::FileIsPresent(launcher_folder + names::kDictionaryArchive)) {
+  if (platform::FileIsPresent(launcher_folder + names::kDictionaryArchive) &&
+      platform::FileIsPresent(work_folder + names::kUserDictionaryInUse)) {
     PackFolder(work_folder + names::kDictionaryFolder,
                launcher_folder + names::kDictionaryArchiveUnpacked);
   }

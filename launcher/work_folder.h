@@ -24,6 +24,9 @@ inline constexpr char kTranslations[] = "trad_dyn.pl";
 inline constexpr char kSetUpIncomplete[] = "orvane-setup.incomplete";
 inline constexpr char kRunLock[] = "orvane-run.lock";
 inline constexpr char kSetUpLock[] = "orvane-setup.lock";
+// Made once the user's dictionary archive has been copied into W: only a
+// dictionary folder that came from the user's archive is packed back into it.
+inline constexpr char kUserDictionaryInUse[] = "orvane-dictionary.user";
 }  // namespace names
 
 // True when W holds the inner executable of a set-up that finished. A set-up
@@ -37,8 +40,10 @@ bool InnerApplicationUnpacked(const std::string& work_folder);
 // (the only place where it is read).
 std::string SetUpWorkFolder(const std::string& launcher_folder, const std::string& work_folder);
 
-// When the user keeps a dictionary archive in L, packs the dictionary folder
-// of W back into it.
+// When the user keeps a dictionary archive in L and the dictionary folder of
+// W was unpacked from it, packs the folder back into it. A folder unpacked
+// from the payload's default dictionary (because L had no archive at set-up,
+// or its probe failed) never replaces the user's archive.
 void ReturnDictionary(const std::string& launcher_folder, const std::string& work_folder);
 
 }  // namespace orvane

@@ -134,13 +134,18 @@ class FolderListing {
 
   // False when the listing could not be started (nothing to list).
   [[nodiscard]] bool IsOpen() const;
-  // The next matching entry; false at the end.
+  // The next matching entry; false at the end, or when the listing broke
+  // off (then Failed() tells).
   bool Next(FolderEntry& entry);
+  // True when the system reported an error before the end of the listing:
+  // the entries seen so far are not the whole folder.
+  [[nodiscard]] bool Failed() const { return failed_; }
   void Close();
 
  private:
   struct State;
   State* state_ = nullptr;
+  bool failed_ = false;
 };
 
 // An advisory lock on a file, held by this process until released or until

@@ -12,6 +12,7 @@
 //   ORVANE_STAND_IN_FIGURE=name  name of the figure file to add (default "run.orvfg")
 //   ORVANE_STAND_IN_EMPTY_DICTIONARY=1  remove every figure file, add none
 //   ORVANE_STAND_IN_EXIT=n       exit code
+//   ORVANE_STAND_IN_DONE=path    create path just before exiting
 
 #include <algorithm>
 #include <chrono>
@@ -139,6 +140,9 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms.c_str())));
   }
   std::cout << "orvane stand-in: wrote trad_dyn.pl and a figure file; done\n";
+  if (const std::string done = Env("ORVANE_STAND_IN_DONE"); !done.empty()) {
+    std::ofstream(done, std::ios::binary) << "done\n";
+  }
   const std::string code = Env("ORVANE_STAND_IN_EXIT");
   return code.empty() ? 0 : std::atoi(code.c_str());
 }

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "platform/fault_seam.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_path.h"
 
@@ -37,6 +38,10 @@ File& File::operator=(File&& other) noexcept {
 }
 
 std::int64_t File::Read(void* buffer, std::size_t count) {
+  if (FaultInjected()) {
+    errno = EIO;
+    return -1;
+  }
   for (;;) {
     const ssize_t n = ::read(ToFd(native_), buffer, count);
     if (n >= 0) return n;
@@ -45,6 +50,10 @@ std::int64_t File::Read(void* buffer, std::size_t count) {
 }
 
 std::int64_t File::Write(const void* buffer, std::size_t count) {
+  if (FaultInjected(FileOperation::kWrite)) {
+    errno = ENOSPC;
+    return -1;
+  }
   const auto* bytes = static_cast<const char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
@@ -74,11 +83,20 @@ std::int64_t File::Size() {
 
 bool File::Close() {
   if (native_ == kInvalid) return true;
+  if (FaultInjected()) {
+    ::close(ToFd(Release()));
+    errno = EIO;
+    return false;
+  }
   const int fd = ToFd(Release());
   return ::close(fd) == 0 || errno == EINTR;
 }
 
 File OpenFileForReading(const std::string& path, ShareMode /*share*/, PathEncoding /*encoding*/) {
+  if (FaultInjected()) {
+    errno = EIO;
+    return File();
+  }
   // POSIX has no share modes; the lock that Windows takes with them has no
   // counterpart here.
   const std::string native = ResolveExisting(path);
@@ -94,6 +112,10 @@ File OpenFileForReading(const std::string& path, ShareMode /*share*/, PathEncodi
 }
 
 File CreateFileForWriting(const std::string& path, PathEncoding /*encoding*/) {
+  if (FaultInjected()) {
+    errno = EIO;
+    return File();
+  }
   const std::string native = ResolveForCreation(path);
   const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return File();

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <memory>
 
+#include "platform/fault_seam.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_path.h"
 
@@ -63,16 +64,22 @@ bool WildcardMatch(const std::string& pattern, const char* name) {
 }  // namespace
 
 bool FileIsPresent(const std::string& path, PathEncoding /*encoding*/) {
+  if (FaultInjected()) return false;
   struct stat st {};
   return !path.empty() && StatPath(path, st) && !S_ISDIR(st.st_mode);
 }
 
 bool FolderIsPresent(const std::string& path, PathEncoding /*encoding*/) {
+  if (FaultInjected()) return false;
   struct stat st {};
   return !path.empty() && StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
 bool CreateOneFolder(const std::string& path, PathEncoding /*encoding*/) {
+  if (FaultInjected()) {
+    errno = EIO;
+    return false;
+  }
   return ::mkdir(ResolveForCreation(path).c_str(), 0777) == 0;
 }
 
@@ -81,6 +88,10 @@ bool IsMissingDrive(const std::string& /*path*/) {
 }
 
 bool RemoveFile(const std::string& path, PathEncoding /*encoding*/) {
+  if (FaultInjected()) {
+    errno = EIO;
+    return false;
+  }
   const std::string native = ResolveExisting(path);
   struct stat st {};
   if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
@@ -88,6 +99,10 @@ bool RemoveFile(const std::string& path, PathEncoding /*encoding*/) {
 }
 
 bool RemoveEmptyFolder(const std::string& path, PathEncoding /*encoding*/) {
+  if (FaultInjected()) {
+    errno = EIO;
+    return false;
+  }
   std::string native = ResolveExisting(path);
   while (native.size() > 1 && native.back() == '/') native.pop_back();
   return ::rmdir(native.c_str()) == 0;
@@ -122,6 +137,7 @@ struct FolderListing::State {
 
 FolderListing::FolderListing(const std::string& pattern, std::uint32_t mask,
                              PathEncoding /*encoding*/) {
+  if (FaultInjected()) return;
   const std::string posix = ToPosixSeparators(pattern);
   const std::size_t cut = posix.rfind('/');
   std::string folder = cut == std::string::npos ? std::string() : posix.substr(0, cut + 1);
@@ -145,12 +161,26 @@ bool FolderListing::IsOpen() const {
 
 bool FolderListing::Next(FolderEntry& entry) {
   if (state_ == nullptr) return false;
-  while (const dirent* e = ::readdir(state_->dir)) {
+  if (FaultInjected()) {
+    failed_ = true;
+    return false;
+  }
+  for (;;) {
+    errno = 0;
+    const dirent* e = ::readdir(state_->dir);
+    if (e == nullptr) {
+      failed_ = errno != 0;
+      return false;
+    }
     const char* name = e->d_name;
     if (!WildcardMatch(state_->name_pattern, name)) continue;
     struct stat st {};
     const std::string full = state_->folder + name;
-    if (::lstat(full.c_str(), &st) != 0) continue;
+    if (::lstat(full.c_str(), &st) != 0) {
+      if (errno == ENOENT) continue;  // gone since it was listed
+      failed_ = true;
+      return false;
+    }
     std::uint32_t attributes = 0;
     if (S_ISDIR(st.st_mode)) {
       attributes |= kAttrFolder;
@@ -180,7 +210,6 @@ bool FolderListing::Next(FolderEntry& entry) {
     entry.dos_time = DosTimeOf(st.st_mtime);
     return true;
   }
-  return false;
 }
 
 void FolderListing::Close() {

@@ -7,12 +7,14 @@
 
 #include <cerrno>
 
+#include "platform/fault_seam.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_path.h"
 
 namespace orvane::platform {
 
 LockFile::LockFile(const std::string& path) {
+  if (FaultInjected()) return;
   // O_NOFOLLOW: the lock file lies in a folder checked to be ours, but a
   // link planted there must still not be followed.
   const int fd = ::open(ResolveForCreation(path).c_str(),

@@ -192,8 +192,10 @@ class FirstRun(LauncherCase):
 
 
 class AlreadyUnpacked(LauncherCase):
-    def prepare_work_folder(self):
+    def prepare_work_folder(self, user_dictionary=True):
         os.makedirs(os.path.join(self.work, "dictheo"))
+        if user_dictionary:
+            open(os.path.join(self.work, "orvane-dictionary.user"), "w").close()
         os.chmod(self.work, 0o700)
         shutil.copy(program("orvane-stand-in"), os.path.join(self.work, "orvane.exe"))
         with open(os.path.join(self.work, "dictheo", "x.orvfg"), "wb") as f:
@@ -211,6 +213,16 @@ class AlreadyUnpacked(LauncherCase):
         self.assertTrue(os.path.exists(os.path.join(self.home, "trad_dyn.pl")))
         self.assertFalse(os.path.exists(self.work))
 
+
+    def test_a_default_dictionary_never_replaces_the_users_archive(self):
+        # W holds a dictionary unpacked from the payload's default (the user
+        # had no archive when it was set up); one appeared in L since.
+        self.prepare_work_folder(user_dictionary=False)
+        user_zip = os.path.join(self.home, "dictheo.zip")
+        self.make_archive(user_zip, {"mine.orvfg": b"the user's own figure"})
+        before = self.read(user_zip)
+        self.assertEqual(self.run_launcher(), 0, self.stderr)
+        self.assertEqual(self.read(user_zip), before)
 
     def test_set_up_cut_short_is_done_again(self):
         # A launcher killed during set-up leaves the inner executable beside a
