@@ -19,7 +19,9 @@ std::size_t LastDelimiter(const std::string& path) {
   return path.find_last_of("/\\:");
 }
 
-std::string ToCodePage(const std::string& utf8) { return platform::Utf8ToSystemCodePage(utf8); }
+std::string ToCodePage(const std::string& utf8) {
+  return platform::Utf8ToSystemCodePage(utf8);
+}
 
 // Deletes the pending archive unless the pack finished and took it over.
 class PendingArchiveGuard {
@@ -49,7 +51,9 @@ std::string FolderPart(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-std::string PendingArchiveName(const std::string& archive_path) { return archive_path + ".new"; }
+std::string PendingArchiveName(const std::string& archive_path) {
+  return archive_path + ".new";
+}
 
 void UnpackArchive(const std::string& archive_path, std::string target, int single_file_mode) {
   ForcedOutputName().clear();
@@ -80,8 +84,8 @@ void PackFolder(const std::string& folder_path, const std::string& archive_path)
     while (listing.Next(entry)) {
       if (entry.name == "." || entry.name == "..") continue;
       // A subfolder cannot be opened as a file: packing ends with the open error.
-      streams.push_back(std::make_unique<TFileStream>(folder + entry.name,
-                                                      TFileStream::Mode::kOpenRead));
+      streams.push_back(
+          std::make_unique<TFileStream>(folder + entry.name, TFileStream::Mode::kOpenRead));
       zipper.Entries().AddStream(*streams.back(), entry.name);
     }
     // A listing that broke off saw only part of the folder; an archive of

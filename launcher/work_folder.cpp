@@ -9,7 +9,9 @@ namespace orvane {
 
 namespace {
 
-void MakeMarker(const std::string& path) { platform::File marker = platform::CreateFileForWriting(path); }
+void MakeMarker(const std::string& path) {
+  platform::File marker = platform::CreateFileForWriting(path);
+}
 
 }  // namespace
 

@@ -34,10 +34,10 @@ inline constexpr char kUserDictionaryInUse[] = "orvane-dictionary.user";
 // a folder is set up again rather than trusted.
 bool InnerApplicationUnpacked(const std::string& work_folder);
 
-// Makes W, marks the set-up as incomplete, writes the payload into it and unpacks it, unpacks the nested
-// run-time, brings in the user's dictionary and translation table from L and
-// unpacks the dictionary, and removes the mark. Returns the launcher's first command-line argument
-// (the only place where it is read).
+// Makes W, marks the set-up as incomplete, writes the payload into it and unpacks it, unpacks the
+// nested run-time, brings in the user's dictionary and translation table from L and unpacks the
+// dictionary, and removes the mark. Returns the launcher's first command-line argument (the only
+// place where it is read).
 std::string SetUpWorkFolder(const std::string& launcher_folder, const std::string& work_folder);
 
 // When the user keeps a dictionary archive in L and the dictionary folder of

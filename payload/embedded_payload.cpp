@@ -9,9 +9,12 @@ extern "C" const char orvane_payload_end[];
 namespace orvane {
 
 std::string_view EmbeddedPayload() {
-  return {orvane_payload_begin, static_cast<std::size_t>(orvane_payload_end - orvane_payload_begin)};
+  return {orvane_payload_begin,
+          static_cast<std::size_t>(orvane_payload_end - orvane_payload_begin)};
 }
 
-void RegisterPayload() { ResourceRegistry().Add("orvaneprincipal", "ZIP", {EmbeddedPayload()}); }
+void RegisterPayload() {
+  ResourceRegistry().Add("orvaneprincipal", "ZIP", {EmbeddedPayload()});
+}
 
 }  // namespace orvane

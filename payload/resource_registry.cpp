@@ -81,7 +81,9 @@ TLResourceList& ResourceRegistry() {
   return *slot;
 }
 
-void DestroyResourceRegistry() { RegistrySlot().reset(); }
+void DestroyResourceRegistry() {
+  RegistrySlot().reset();
+}
 
 void SaveResourceToFile(std::string_view resource_name, const std::string& file_name) {
   const TLResource* resource = ResourceRegistry().Find(resource_name);

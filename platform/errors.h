@@ -31,12 +31,14 @@ class Exception : public std::exception {
 };
 
 // Declares an exception class NAME derived from BASE whose ClassName() is "NAME".
-#define ORVANE_EXCEPTION_CLASS(NAME, BASE)                                  \
-  class NAME : public BASE {                                                \
-   public:                                                                  \
-    using BASE::BASE;                                                       \
+// NOLINTBEGIN(bugprone-macro-parentheses): the names are declarators, not expressions.
+#define ORVANE_EXCEPTION_CLASS(NAME, BASE)                                          \
+  class NAME : public BASE {                                                        \
+   public:                                                                          \
+    using BASE::BASE;                                                               \
     [[nodiscard]] const char* ClassName() const noexcept override { return #NAME; } \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 
 // Stream and file layer.
 ORVANE_EXCEPTION_CLASS(EStreamError, Exception);
@@ -65,15 +67,15 @@ class EInOutError : public Exception {
 // One argument of Format: text or a whole number.
 class FormatArg {
  public:
-  FormatArg(std::string_view text) : text_(text), is_text_(true) {}  // NOLINT: implicit by design
+  FormatArg(std::string_view text) : text_(text), is_text_(true) {}    // NOLINT: implicit by design
   FormatArg(const std::string& text) : text_(text), is_text_(true) {}  // NOLINT
   FormatArg(const char* text) : text_(text), is_text_(true) {}         // NOLINT
   FormatArg(long long number) : number_(number) {}                     // NOLINT
   FormatArg(unsigned long long number) : number_(static_cast<long long>(number)) {}  // NOLINT
-  FormatArg(long number) : number_(number) {}                          // NOLINT
-  FormatArg(unsigned long number) : number_(static_cast<long long>(number)) {}  // NOLINT
-  FormatArg(int number) : number_(number) {}                           // NOLINT
-  FormatArg(unsigned number) : number_(number) {}                      // NOLINT
+  FormatArg(long number) : number_(number) {}                                        // NOLINT
+  FormatArg(unsigned long number) : number_(static_cast<long long>(number)) {}       // NOLINT
+  FormatArg(int number) : number_(number) {}                                         // NOLINT
+  FormatArg(unsigned number) : number_(number) {}                                    // NOLINT
 
   [[nodiscard]] std::string ToText() const;
   [[nodiscard]] long long Number() const { return number_; }

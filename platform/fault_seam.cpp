@@ -36,7 +36,11 @@ bool FaultInjected(FileOperation operation) {
   return false;
 }
 
-std::uint64_t FileOperationsCounted() { return State().operations; }
-std::uint64_t WritesCounted() { return State().writes; }
+std::uint64_t FileOperationsCounted() {
+  return State().operations;
+}
+std::uint64_t WritesCounted() {
+  return State().writes;
+}
 
 }  // namespace orvane::platform

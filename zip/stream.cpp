@@ -174,7 +174,9 @@ std::size_t TConstMemoryStream::Read(void* buffer, std::size_t count) {
   return n;
 }
 
-std::size_t TConstMemoryStream::Write(const void* /*buffer*/, std::size_t /*count*/) { return 0; }
+std::size_t TConstMemoryStream::Write(const void* /*buffer*/, std::size_t /*count*/) {
+  return 0;
+}
 
 std::int64_t TConstMemoryStream::Seek(std::int64_t offset, SeekOrigin origin) {
   const std::int64_t target = SeekTarget(offset, origin, static_cast<std::int64_t>(position_),

@@ -193,7 +193,9 @@ constexpr std::int64_t kMillisecondsPerDay = 86400000;
 // Day number of 1970-01-01 counted from 1899-12-30.
 constexpr std::int64_t kUnixEpochDay = 25569;
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -227,8 +229,8 @@ void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
 
 TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
                          int millisecond) {
-  const std::int64_t days = DaysFromCivil(year, static_cast<unsigned>(month),
-                                          static_cast<unsigned>(day)) + kUnixEpochDay;
+  const std::int64_t days =
+      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kUnixEpochDay;
   const double time =
       static_cast<double>(((hour * 60 + minute) * 60 + second) * 1000 + millisecond) /
       static_cast<double>(kMillisecondsPerDay);

@@ -16,9 +16,9 @@ inline constexpr std::uint32_t kLocalFileHeaderSignature = 0x04034B50;
 inline constexpr std::uint32_t kCentralDirectorySignature = 0x02014B50;
 inline constexpr std::uint32_t kEndOfCentralDirectorySignature = 0x06054B50;
 
-inline constexpr std::size_t kLocalFileHeaderSize = 30;          // + name + extra field
-inline constexpr std::size_t kCentralDirectoryHeaderSize = 46;   // + name + extra + comment
-inline constexpr std::size_t kEndOfCentralDirectorySize = 22;    // + comment
+inline constexpr std::size_t kLocalFileHeaderSize = 30;         // + name + extra field
+inline constexpr std::size_t kCentralDirectoryHeaderSize = 46;  // + name + extra + comment
+inline constexpr std::size_t kEndOfCentralDirectorySize = 22;   // + comment
 
 inline constexpr std::uint16_t kMethodStored = 0;
 inline constexpr std::uint16_t kMethodDeflated = 8;

@@ -23,11 +23,15 @@ namespace orvane::platform {
 
 namespace {
 
-int ToFd(std::intptr_t native) { return static_cast<int>(native); }
+int ToFd(std::intptr_t native) {
+  return static_cast<int>(native);
+}
 
 }  // namespace
 
-File::~File() { Close(); }
+File::~File() {
+  Close();
+}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
@@ -122,6 +126,8 @@ File CreateFileForWriting(const std::string& path, PathEncoding /*encoding*/) {
   return File(fd);
 }
 
-int LastErrorCode() { return errno; }
+int LastErrorCode() {
+  return errno;
+}
 
 }  // namespace orvane::platform

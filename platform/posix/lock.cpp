@@ -17,14 +17,18 @@ LockFile::LockFile(const std::string& path) {
   if (FaultInjected()) return;
   // O_NOFOLLOW: the lock file lies in a folder checked to be ours, but a
   // link planted there must still not be followed.
-  const int fd = ::open(ResolveForCreation(path).c_str(),
-                        O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int fd =
+      ::open(ResolveForCreation(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   native_ = fd;
 }
 
-LockFile::~LockFile() { Close(); }
+LockFile::~LockFile() {
+  Close();
+}
 
-bool LockFile::IsOpen() const { return native_ >= 0; }
+bool LockFile::IsOpen() const {
+  return native_ >= 0;
+}
 
 bool LockFile::Lock(bool exclusive, bool wait) {
   if (!IsOpen()) return false;

@@ -52,7 +52,7 @@ TEST(UnpackArchive, TargetFolderWithOrWithoutSeparator) {
   TempFolder dir;
   const std::string archive = dir / "a.zip";
   MakeArchive(archive, {{"x.txt", "x"}});
-  for (const std::string target : {dir / "plain", dir / "slash/", dir.Slash() + "back\\"}) {
+  for (const std::string& target : {dir / "plain", dir / "slash/", dir.Slash() + "back\\"}) {
     UnpackArchive(archive, target, 0);
   }
   EXPECT_EQ(ReadText(dir / "plain/x.txt"), "x");
@@ -108,7 +108,7 @@ TEST_F(PackFolderTest, ReplacesTheOldArchiveWhole) {
 TEST_F(PackFolderTest, NothingToPackKeepsTheOldArchive) {
   MakeArchive(archive, {{"old.orvfg", "old"}});
   const auto before = testing::ReadBytes(archive);
-  PackFolder(folder, archive);                   // empty folder
+  PackFolder(folder, archive);                    // empty folder
   PackFolder(dir.Slash() + "missing/", archive);  // no folder
   EXPECT_EQ(testing::ReadBytes(archive), before);
 }

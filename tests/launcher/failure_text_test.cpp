@@ -18,7 +18,9 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-[[noreturn]] void FailDeepInside() { RaiseZipError(zipmsg::kCorruptZip, {"x.zip"}); }
+[[noreturn]] void FailDeepInside() {
+  RaiseZipError(zipmsg::kCorruptZip, {"x.zip"});
+}
 
 TEST(UnhandledFailureText, HeadClassLineFramesAndEmptyLine) {
   std::exception_ptr failure;
@@ -30,8 +32,8 @@ TEST(UnhandledFailureText, HeadClassLineFramesAndEmptyLine) {
   const std::string text = UnhandledFailureText(failure);
   const auto lines = Lines(text);
   ASSERT_GE(lines.size(), 4U) << text;
-  EXPECT_TRUE(std::regex_match(lines[0],
-                               std::regex(R"(An unhandled exception occurred at \$[0-9A-F]{8,} :)")))
+  EXPECT_TRUE(std::regex_match(
+      lines[0], std::regex(R"(An unhandled exception occurred at \$[0-9A-F]{8,} :)")))
       << lines[0];
   EXPECT_EQ(lines[1], "EZipError : Corrupt ZIP file x.zip");
   const std::regex frame(R"(  \$[0-9A-F]{8,})");

@@ -28,16 +28,18 @@ TEST_F(RegistryTest, FindFoldsOnlyAsciiLetters) {
     const char* name;
     bool found;
   };
-  const Case cases[] = {{"orvaneprincipal", true},  {"ORVANEPRINCIPAL", true},
-                        {"OrvanePrincipal", true},  {"orvaneprincipal ", false},
-                        {"orvaneprincipa", false},  {"CAF\xC3\xA9", true},
+  const Case cases[] = {{"orvaneprincipal", true}, {"ORVANEPRINCIPAL", true},
+                        {"OrvanePrincipal", true}, {"orvaneprincipal ", false},
+                        {"orvaneprincipa", false}, {"CAF\xC3\xA9", true},
                         {"caf\xC3\x89", false}};  // E-acute upper case is beyond ASCII
   for (const Case& c : cases) {
     EXPECT_EQ(registry.Find(c.name) != nullptr, c.found) << c.name;
   }
 }
 
-TEST_F(RegistryTest, EmptyRegistryFindsNothing) { EXPECT_EQ(registry.Find("x"), nullptr); }
+TEST_F(RegistryTest, EmptyRegistryFindsNothing) {
+  EXPECT_EQ(registry.Find("x"), nullptr);
+}
 
 TEST_F(RegistryTest, AddWithoutPiecesRegistersNothing) {
   registry.Add("nothing", "ZIP", {});

@@ -26,7 +26,9 @@ TempFolder::~TempFolder() {
   fs::remove_all(path_, ec);
 }
 
-std::string TempFolder::Slash() const { return path_.string() + "/"; }
+std::string TempFolder::Slash() const {
+  return path_.string() + "/";
+}
 
 std::string TempFolder::operator/(const std::string& name) const {
   return (path_ / name).string();
@@ -46,7 +48,8 @@ std::string ReadText(const fs::path& path) {
 
 void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 void WriteText(const fs::path& path, const std::string& text) {
@@ -59,8 +62,9 @@ std::vector<std::uint8_t> SampleBytes(std::size_t size, bool compressible, unsig
   std::mt19937 gen(seed);
   static const char kWords[] = "theorem lemma proof figure point line circle angle ";
   for (std::size_t i = 0; i < size; ++i) {
-    bytes[i] = compressible ? static_cast<std::uint8_t>(kWords[(i + gen() % 3) % (sizeof kWords - 1)])
-                            : static_cast<std::uint8_t>(gen());
+    bytes[i] = compressible
+                   ? static_cast<std::uint8_t>(kWords[(i + gen() % 3) % (sizeof kWords - 1)])
+                   : static_cast<std::uint8_t>(gen());
   }
   return bytes;
 }

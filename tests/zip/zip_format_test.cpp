@@ -48,14 +48,15 @@ TEST_P(PackDosDateTimeTest, PacksFields) {
   EXPECT_EQ(packed.time, c.time);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PackDosDateTimeTest,
-    ::testing::Values(DosCase{1899, 12, 30, 0, 0, 0, 0, 0x5F9E, 0x0000},
-                      DosCase{2017, 6, 14, 15, 48, 58, 0, 0x4ACE, 0x7E1D},
-                      DosCase{2017, 6, 14, 15, 48, 59, 0, 0x4ACE, 0x7E1D},  // odd second rounds down
-                      DosCase{2017, 6, 14, 15, 48, 58, 750, 0x4ACE, 0x7E1D},  // ms dropped
-                      DosCase{1980, 1, 1, 0, 0, 0, 0, 0x0021, 0x0000},
-                      DosCase{2107, 12, 31, 23, 59, 58, 0, 0xFF9F, 0xBF7D}));
+INSTANTIATE_TEST_SUITE_P(Cases, PackDosDateTimeTest,
+                         ::testing::Values(DosCase{1899, 12, 30, 0, 0, 0, 0, 0x5F9E, 0x0000},
+                                           DosCase{2017, 6, 14, 15, 48, 58, 0, 0x4ACE, 0x7E1D},
+                                           DosCase{2017, 6, 14, 15, 48, 59, 0, 0x4ACE,
+                                                   0x7E1D},  // odd second rounds down
+                                           DosCase{2017, 6, 14, 15, 48, 58, 750, 0x4ACE,
+                                                   0x7E1D},  // ms dropped
+                                           DosCase{1980, 1, 1, 0, 0, 0, 0, 0x0021, 0x0000},
+                                           DosCase{2107, 12, 31, 23, 59, 58, 0, 0xFF9F, 0xBF7D}));
 
 TEST(PackDosDateTime, ZeroIsTheUnsetDate) {
   const DosDateTime packed = PackDosDateTime(0.0);
