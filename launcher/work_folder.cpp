@@ -29,7 +29,7 @@ std::string SetUpWorkFolder(const std::string& launcher_folder, const std::strin
   // A set-up cut short may have left a dictionary folder; figures of it must
   // not come back in the next dictionary return.
   platform::RemoveFolderTree(W + names::kDictionaryFolder, false);
-  const std::string argument = platform::FirstArgument();
+  std::string argument = platform::FirstArgument();
 
   SaveResourceToFile(names::kPayloadResource, W + names::kPayloadFile);
   UnpackArchive(W + names::kPayloadFileUnpacked, W, 0);

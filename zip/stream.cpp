@@ -10,7 +10,7 @@ namespace orvane {
 
 namespace {
 
-constexpr std::size_t kCopyBlock = 64 * 1024;
+constexpr std::size_t kCopyBlock = std::size_t{64} * 1024;
 
 // Where a seek lands, or -1 when it would land before the start.
 std::int64_t SeekTarget(std::int64_t offset, SeekOrigin origin, std::int64_t position,
