@@ -24,6 +24,17 @@ if(ORVANE_SANITIZE OR ORVANE_FUZZ)
   add_link_options(${ORVANE_SANITIZER_FLAGS})
 endif()
 
+if(ORVANE_SANITIZE AND NOT ORVANE_FUZZ)
+  # The dynamic-type check probes memory through a pipe. Some end-to-end
+  # tests run the launcher out of file descriptors on purpose (a dictionary
+  # of 65535 entries is packed with every file open); the probe then fails
+  # and the check reports a sound object as having an invalid vptr, aborting
+  # the run that should end with its own failure report. The fuzz targets
+  # never run out of descriptors and keep the check.
+  add_compile_options(-fno-sanitize=vptr)
+  add_link_options(-fno-sanitize=vptr)
+endif()
+
 if(ORVANE_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     message(FATAL_ERROR "ORVANE_FUZZ needs clang: configure with CC=clang CXX=clang++")

@@ -153,6 +153,7 @@ inline std::vector<std::string> ExtractOnce(const ReaderScratch& scratch,
   }
   if (reader.Busy()) throw Finding("the reader stayed busy after ExtractAll");
   std::vector<std::string> names;
+  names.reserve(static_cast<std::size_t>(reader.Entries().Count()));
   for (int i = 0; i < reader.Entries().Count(); ++i) {
     names.push_back(reader.Entries().Items(i).ArchiveFileName());
   }
