@@ -45,7 +45,7 @@ constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::size_t kCentralHeaderSize = 46;
 constexpr std::size_t kEndRecordSize = 22;
 // Data moves in chunks of this size: few requests, little memory touched.
-constexpr std::size_t kChunkSize = 256 * 1024;
+constexpr std::size_t kChunkSize = std::size_t{256} * 1024;
 
 enum class Kind : std::uint8_t {
   kMakeFolder = 1,
