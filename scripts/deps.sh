@@ -28,7 +28,13 @@ if [ $want_fuzz = 1 ]; then
   packages+=(clang libclang-rt-14-dev llvm)
 fi
 if [ $want_windows = 1 ]; then
-  packages+=(g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64-i686 wine wine32)
+  # Both MinGW-w64 targets with both thread models (the build takes posix),
+  # GoogleTest's sources for the cross builds, Wine's 32-bit loader for the
+  # launcher's own build and its 64-bit loader for machines whose kernel
+  # cannot run 32-bit programs.
+  packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
+             binutils-mingw-w64-x86-64 libz-mingw-w64-dev googletest cmake ninja-build python3
+             wine wine32 wine64)
 fi
 
 missing=()
