@@ -29,18 +29,6 @@ int ToFd(std::intptr_t native) {
 
 }  // namespace
 
-File::~File() {
-  Close();
-}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    native_ = other.Release();
-  }
-  return *this;
-}
-
 std::int64_t File::Read(void* buffer, std::size_t count) {
   if (FaultInjected()) {
     errno = EIO;

@@ -41,18 +41,6 @@ HANDLE OpenNative(const std::string& path, PathEncoding encoding, DWORD access, 
 
 }  // namespace
 
-File::~File() {
-  Close();
-}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    native_ = other.Release();
-  }
-  return *this;
-}
-
 std::int64_t File::Read(void* buffer, std::size_t count) {
   DWORD got = 0;
   const auto wanted = static_cast<DWORD>(std::min(count, kMaxTransfer));
