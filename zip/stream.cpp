@@ -80,6 +80,8 @@ TFileStream::TFileStream(const std::string& path, Mode mode, platform::PathEncod
   if (mode == Mode::kOpenRead) {
     file_ = platform::OpenFileForReading(path, platform::ShareMode::kNone, encoding);
     if (!file_.IsOpen()) throw EFOpenError(Format("Unable to open file \"%s\"", {path}));
+    // The file is opened without sharing: its size stays what it is now.
+    read_only_size_ = file_.Size();
   } else {
     file_ = platform::CreateFileForWriting(path, encoding);
     if (!file_.IsOpen()) throw EFCreateError(Format("Unable to create file \"%s\"", {path}));
@@ -89,21 +91,27 @@ TFileStream::TFileStream(const std::string& path, Mode mode, platform::PathEncod
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {
   const std::int64_t n = file_.Read(buffer, count);
   if (n < 0) throw EReadError("Stream read error");
+  position_ += n;
   return static_cast<std::size_t>(n);
 }
 
 std::size_t TFileStream::Write(const void* buffer, std::size_t count) {
   const std::int64_t n = file_.Write(buffer, count);
-  return n < 0 ? 0 : static_cast<std::size_t>(n);
+  if (n <= 0) return 0;
+  position_ += n;
+  return static_cast<std::size_t>(n);
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin) {
+  if (origin == SeekOrigin::kCurrent && offset == 0) return position_;
   const std::int64_t position = file_.Seek(offset, origin);
   if (position < 0) throw EReadError("Stream read error");
+  position_ = position;
   return position;
 }
 
 std::int64_t TFileStream::Size() {
+  if (read_only_size_ >= 0) return read_only_size_;
   const std::int64_t size = file_.Size();
   if (size < 0) throw EReadError("Stream read error");
   return size;

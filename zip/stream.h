@@ -71,6 +71,10 @@ class TFileStream final : public TStream {
  private:
   std::string path_;
   platform::File file_;
+  // Kept here so that asking for the position or, for a file opened for
+  // reading, the size costs no system call.
+  std::int64_t position_ = 0;
+  std::int64_t read_only_size_ = -1;
 };
 
 // A growable block of memory.

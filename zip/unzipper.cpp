@@ -275,6 +275,7 @@ const CentralDirectoryHeader* TUnZipper::CentralHeaderOf(const TZipFileEntry& en
 void TUnZipper::ExtractAll() {
   const BusyScope busy(*this);
   const bool extract_every_entry = name_filter_.Count() == 0;
+  folder_made_.clear();
   const ArchiveScope archive(*this);
   ReadCentralDirectory();
   const int count = entries_.Count();
@@ -415,7 +416,9 @@ std::unique_ptr<TDeCompressor> TUnZipper::MakeDecompressor(TZipFileEntry& /*entr
 bool TUnZipper::OpenTarget(const std::string& output_path) {
   const std::string folder = FolderPart(output_path);
   // A folder that cannot be made shows when the file cannot be created.
-  if (!folder.empty()) platform::MakeFolders(folder, PathEncoding::kSystemCodePage);
+  if (!folder.empty() && folder != folder_made_) {
+    folder_made_ = platform::MakeFolders(folder, PathEncoding::kSystemCodePage) ? folder : "";
+  }
   target_stream_ = std::make_unique<TFileStream>(output_path, TFileStream::Mode::kCreate,
                                                  PathEncoding::kSystemCodePage);
   if (on_entry_start_) on_entry_start_(*this, output_path);

@@ -160,6 +160,9 @@ class TUnZipper {
   TZipFileEntries entries_;
   TNameList name_filter_;
   std::unique_ptr<TFileStream> target_stream_;
+  // The folder OpenTarget made last in this run: entries of one folder follow
+  // each other, and making it again for each would cost a few stats apiece.
+  std::string folder_made_;
   std::unique_ptr<TFileStream> archive_stream_;
   LocalFileHeader local_header_;
   CentralDirectoryHeader central_header_;
