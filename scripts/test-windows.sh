@@ -51,6 +51,11 @@ fi
 # for this prefix (a run cut short) serves as well.
 wineserver -p 2>/dev/null || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+# The first program in a prefix starts Wine's own services, which live as
+# long as the server and keep the output channels they were started with:
+# started from a build step or a test, they would hold ninja's or ctest's
+# pipe open and stall it. Start them here, on nothing.
+"$loader" cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
 
 configure() {
   local dir=$1 toolchain=$2

@@ -28,10 +28,10 @@ ImageBounds OwnImage() {
             reinterpret_cast<LPCWSTR>(&OwnImage), &module) == FALSE) {
       return found;
     }
-    const auto base = reinterpret_cast<std::uintptr_t>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    found.base = base;
+    const auto* image = reinterpret_cast<const unsigned char*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
+    found.base = reinterpret_cast<std::uintptr_t>(image);
     found.size = nt->OptionalHeader.SizeOfImage;
     return found;
   }();

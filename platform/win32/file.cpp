@@ -14,18 +14,13 @@
 
 namespace orvane::platform {
 
+using win32::FromHandle;
+using win32::ToHandle;
+
 namespace {
 
 // ReadFile and WriteFile move at most a DWORD's worth of bytes per call.
 constexpr std::size_t kMaxTransfer = 0x40000000;
-
-HANDLE ToHandle(std::intptr_t native) {
-  return reinterpret_cast<HANDLE>(native);
-}
-
-std::intptr_t FromHandle(HANDLE handle) {
-  return reinterpret_cast<std::intptr_t>(handle);
-}
 
 static_assert(File::kInvalid == -1, "File::kInvalid is INVALID_HANDLE_VALUE");
 

@@ -6,18 +6,18 @@
 // handle closes, also when the process dies.
 
 #include "platform/platform.h"
+#include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/windows_api.h"
 
 namespace orvane::platform {
 
+using win32::FromHandle;
+using win32::ToHandle;
+
 namespace {
 
 constexpr DWORD kWholeRange = MAXDWORD;
-
-HANDLE ToHandle(std::intptr_t native) {
-  return reinterpret_cast<HANDLE>(native);
-}
 
 }  // namespace
 
@@ -28,7 +28,7 @@ LockFile::LockFile(const std::string& path) {
   const HANDLE file = ::CreateFileW(win32::Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-  native_ = reinterpret_cast<std::intptr_t>(file);
+  native_ = FromHandle(file);
 }
 
 LockFile::~LockFile() {
@@ -36,7 +36,7 @@ LockFile::~LockFile() {
 }
 
 bool LockFile::IsOpen() const {
-  return native_ != reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
+  return native_ != FromHandle(INVALID_HANDLE_VALUE);
 }
 
 bool LockFile::Lock(bool exclusive, bool wait) {
@@ -67,7 +67,7 @@ void LockFile::Close() {
   if (!IsOpen()) return;
   Unlock();
   ::CloseHandle(ToHandle(native_));
-  native_ = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
+  native_ = FromHandle(INVALID_HANDLE_VALUE);
 }
 
 }  // namespace orvane::platform

@@ -6,6 +6,8 @@
 // handle (each kind has its own invalid value and its own close call).
 #pragma once
 
+#include <cstdint>
+
 #include "platform/win32/windows_api.h"
 
 namespace orvane::platform::win32 {
@@ -70,5 +72,17 @@ struct FindHandleTraits {
 
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedFindHandle = ScopedHandle<FindHandleTraits>;
+
+// The portable interface keeps handles as integers (File, LockFile,
+// StartedProcess); these two are the only crossings. INVALID_HANDLE_VALUE is
+// -1 either way.
+inline HANDLE ToHandle(std::intptr_t native) {
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): a handle kept as an integer
+  return reinterpret_cast<HANDLE>(native);
+}
+
+inline std::intptr_t FromHandle(HANDLE handle) {
+  return reinterpret_cast<std::intptr_t>(handle);
+}
 
 }  // namespace orvane::platform::win32

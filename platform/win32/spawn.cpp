@@ -13,12 +13,8 @@ namespace orvane::platform {
 
 namespace {
 
-std::intptr_t FromHandle(HANDLE handle) {
-  return reinterpret_cast<std::intptr_t>(handle);
-}
-
 void CloseNative(std::intptr_t& native) {
-  if (native != -1 && native != 0) ::CloseHandle(reinterpret_cast<HANDLE>(native));
+  win32::ScopedKernelHandle(win32::ToHandle(native)).Reset();
   native = -1;
 }
 
@@ -54,8 +50,8 @@ StartedProcess StartProcess(const std::string& command_line, bool wait) {
       started.exit_code = static_cast<int>(exit_code);
     }
   }
-  started.process_handle = FromHandle(process.Release());
-  started.thread_handle = FromHandle(thread.Release());
+  started.process_handle = win32::FromHandle(process.Release());
+  started.thread_handle = win32::FromHandle(thread.Release());
   return started;
 }
 

@@ -19,8 +19,9 @@ std::uintptr_t ImageBase() {
 }
 
 std::uintptr_t ImageSize() {
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(ImageBase());
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(ImageBase() + dos->e_lfanew);
+  const auto* image = reinterpret_cast<const unsigned char*>(::GetModuleHandleW(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
   return nt->OptionalHeader.SizeOfImage;
 }
 
