@@ -11,6 +11,10 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
 
+if [ "${ORVANE_SKIP_WINDOWS:-0}" != 1 ]; then
+  scripts/test-windows.sh
+fi
+
 if [ "${ORVANE_SKIP_HARDENING:-0}" != 1 ]; then
   scripts/test-hardening.sh
 fi
