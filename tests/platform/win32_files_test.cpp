@@ -70,11 +70,12 @@ TEST_P(ShareModeTest, SecondOpenerIsAdmittedOnlyWhenBothShareReading) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ShareModeTest,
-    ::testing::Values(
-        ShareCase{"NoneKeepsOutAReader", ShareMode::kNone, ShareMode::kRead, false},
-        ShareCase{"NoneKeepsOutAnExclusiveReader", ShareMode::kNone, ShareMode::kNone, false},
-        ShareCase{"ReadAdmitsAReader", ShareMode::kRead, ShareMode::kRead, true},
-        ShareCase{"ExclusiveReaderWaitsForNobody", ShareMode::kRead, ShareMode::kNone, false}),
+    ::testing::Values(ShareCase{"NoneKeepsOutAReader", ShareMode::kNone, ShareMode::kRead, false},
+                      ShareCase{"NoneKeepsOutAnExclusiveReader", ShareMode::kNone, ShareMode::kNone,
+                                false},
+                      ShareCase{"ReadAdmitsAReader", ShareMode::kRead, ShareMode::kRead, true},
+                      ShareCase{"ExclusiveReaderRefusedWhileOthersRead", ShareMode::kRead,
+                                ShareMode::kNone, false}),
     [](const auto& tested) { return tested.param.name; });
 
 TEST(ShareMode, FileBeingWrittenCannotBeOpened) {
