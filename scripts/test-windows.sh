@@ -78,3 +78,8 @@ cmake --build build-win -j2
 
 ctest --test-dir "$test_dir" --output-on-failure -j2 ${exclude:+-E "$exclude"} \
   "${extra_ctest_args[@]}"
+
+# The shipped launcher is the 32-bit one: check it is a GUI PE32 that imports
+# only Windows system libraries, whichever build ran the suite.
+bash tests/tools/windows_imports_test.sh i686-w64-mingw32-objdump build-win/bin/orvane-launcher.exe \
+  pei-i386
