@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "support/file_text.h"
 #include "support/temp_folder.h"
 
 namespace orvane::platform {
@@ -19,13 +20,6 @@ namespace fs = std::filesystem;
 using orvane::testing::ReadText;
 using orvane::testing::TempFolder;
 using orvane::testing::WriteText;
-
-std::string ReadAll(File& file) {
-  std::string text(64, '\0');
-  const std::int64_t n = file.Read(text.data(), text.size());
-  text.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
-  return text;
-}
 
 struct OpenCase {
   std::string name;
@@ -43,7 +37,7 @@ TEST_P(CaselessOpenTest, FindsTheFileAsTheTargetSystemWould) {
   File file =
       OpenFileForReading(temp.Path().string() + "\\" + GetParam().relative, ShareMode::kNone);
   ASSERT_TRUE(file.IsOpen());
-  EXPECT_EQ(ReadAll(file), GetParam().contents);
+  EXPECT_EQ(orvane::testing::ReadSmallFile(file), GetParam().contents);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CaselessOpenTest,

@@ -15,6 +15,7 @@
 #include "platform/filesystem.h"
 #include "platform/platform.h"
 #include "platform/win32/windows_api.h"
+#include "support/file_text.h"
 #include "support/temp_folder.h"
 
 namespace orvane::platform {
@@ -39,13 +40,6 @@ std::string Slash(const TempFolder& temp) {
   return Utf8(temp.Path()) + "\\";
 }
 
-std::string Contents(File& file) {
-  std::string text(64, '\0');
-  const std::int64_t got = file.Read(text.data(), text.size());
-  text.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
-  return text;
-}
-
 // --- Share modes -------------------------------------------------------------
 
 struct ShareCase {
@@ -65,7 +59,7 @@ TEST_P(ShareModeTest, SecondOpenerIsAdmittedOnlyWhenBothShareReading) {
   ASSERT_TRUE(holder.IsOpen());
   File second = OpenFileForReading(path, GetParam().opener);
   EXPECT_EQ(second.IsOpen(), GetParam().opens);
-  if (second.IsOpen()) EXPECT_EQ(Contents(second), "shared");
+  if (second.IsOpen()) EXPECT_EQ(orvane::testing::ReadSmallFile(second), "shared");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -145,7 +139,7 @@ TEST_P(PathEncodingTest, NamesDifferingOnlyInCaseAreTheSameFile) {
   WriteText(temp / "Yap.zip", "run-time");
   File file = OpenFileForReading(folder + "yap.zip", ShareMode::kNone, GetParam());
   ASSERT_TRUE(file.IsOpen());
-  EXPECT_EQ(Contents(file), "run-time");
+  EXPECT_EQ(orvane::testing::ReadSmallFile(file), "run-time");
   file.Close();
   EXPECT_TRUE(FileIsPresent(folder + "YAP.ZIP", GetParam()));
   EXPECT_TRUE(RemoveFile(folder + "yap.zip", GetParam()));
