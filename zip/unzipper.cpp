@@ -115,12 +115,16 @@ void Skip(TStream& stream, std::int64_t count) {
 }
 
 // Stands between the entry's data and the output file: counts the bytes
-// written and computes their CRC-32, and refuses any byte beyond the size the
-// entry declares, so that data which inflates past it stops at that point.
+// written, and refuses any byte beyond the size the entry declares, so that
+// data which inflates past it stops at that point. It sums the CRC-32 of what
+// passes only when asked: a decompressor already sums the bytes it writes,
+// and summing them twice would cost as much as the whole check.
 class TCheckedOutput final : public TStream {
  public:
-  TCheckedOutput(TStream& target, std::int64_t limit, const std::string& entry_name)
-      : target_(target), limit_(limit), entry_name_(entry_name) {}
+  enum class Sum { kNone, kCrc32 };
+
+  TCheckedOutput(TStream& target, std::int64_t limit, const std::string& entry_name, Sum sum)
+      : target_(target), limit_(limit), entry_name_(entry_name), sums_(sum == Sum::kCrc32) {}
 
   std::size_t Read(void* /*buffer*/, std::size_t /*count*/) override { return 0; }
 
@@ -129,7 +133,7 @@ class TCheckedOutput final : public TStream {
       RaiseZipError(zipmsg::kSizeMismatch, {entry_name_, limit_});
     }
     target_.WriteBuffer(buffer, count);
-    crc_ = UpdateCrc32Block(crc_, buffer, count);
+    if (sums_) crc_ = UpdateCrc32Block(crc_, buffer, count);
     written_ += static_cast<std::int64_t>(count);
     return count;
   }
@@ -150,6 +154,7 @@ class TCheckedOutput final : public TStream {
   TStream& target_;
   std::int64_t limit_;
   const std::string& entry_name_;
+  bool sums_;
   std::int64_t written_ = 0;
   std::uint32_t crc_ = kInitialCrc;
 };
@@ -389,18 +394,23 @@ void TUnZipper::ExtractFileEntry(TZipFileEntry& entry, const TLocalHeaderInfo& l
   }
   const TargetScope target(*this);
   OpenTarget(OutputPathOf(output_name));
-  TCheckedOutput output(*target_stream_, expected.uncompressed_size, stored_name);
-  if (local.method == kMethodStored) {
+  const bool stored = local.method == kMethodStored;
+  TCheckedOutput output(*target_stream_, expected.uncompressed_size, stored_name,
+                        stored ? TCheckedOutput::Sum::kCrc32 : TCheckedOutput::Sum::kNone);
+  std::uint32_t crc32 = 0;
+  if (stored) {
     output.CopyFrom(*archive_stream_, expected.compressed_size);
+    crc32 = output.Crc32();
   } else {
     const std::unique_ptr<TDeCompressor> decompressor =
         MakeDecompressor(entry, local.method, *archive_stream_, output);
     decompressor->Decompress();
+    crc32 = decompressor->Crc32();
   }
   if (output.Written() != expected.uncompressed_size) {
     RaiseZipError(zipmsg::kSizeMismatch, {stored_name, expected.uncompressed_size});
   }
-  if (output.Crc32() != expected.crc32) RaiseZipError(zipmsg::kCrcMismatch, {stored_name});
+  if (crc32 != expected.crc32) RaiseZipError(zipmsg::kCrcMismatch, {stored_name});
   CloseTarget();
 }
 
