@@ -4,6 +4,13 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
 
 namespace orvane::testing {
 
@@ -55,6 +62,19 @@ void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
 void WriteText(const fs::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
+}
+
+void MakeSystemFile(const fs::path& path) {
+#ifdef _WIN32
+  WriteText(path, "system");
+  if (!::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_SYSTEM)) {
+    throw std::runtime_error("cannot mark " + path.string() + " as a system file");
+  }
+#else
+  if (::mkfifo(path.c_str(), 0600) != 0) {
+    throw std::runtime_error("cannot make the FIFO " + path.string());
+  }
+#endif
 }
 
 std::vector<std::uint8_t> SampleBytes(std::size_t size, bool compressible, unsigned seed) {

@@ -29,6 +29,9 @@ std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 std::string ReadText(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 void WriteText(const std::filesystem::path& path, const std::string& text);
+// A file that is not a plain one to the file system's find-first: a FIFO on
+// POSIX, a file with the system attribute on Windows.
+void MakeSystemFile(const std::filesystem::path& path);
 // Deterministic bytes: compressible text when compressible, else noise.
 std::vector<std::uint8_t> SampleBytes(std::size_t size, bool compressible, unsigned seed = 1);
 // Runs a shell command; its exit status.

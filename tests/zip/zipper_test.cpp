@@ -4,7 +4,6 @@
 #include "zip/zipper.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -403,7 +402,7 @@ class ZipperEntryChecks : public ZipperTest, public ::testing::WithParamInterfac
 TEST_P(ZipperEntryChecks, FailBeforeAnyFileIsCreated) {
   testing::WriteText(folder_ / "present.txt", "present");
   fs::create_directory(folder_ / "folder");
-  ASSERT_EQ(::mkfifo((folder_ / "pipe").c_str(), 0600), 0);
+  testing::MakeSystemFile(folder_ / "system-file");
   TZipper zipper;
   GetParam().fill(zipper.Entries(), folder_, Stream("data"));
   zipper.SetOutputFileName(Output());
@@ -453,10 +452,10 @@ INSTANTIATE_TEST_SUITE_P(
                     }},
         FailureCase{"system_file",
                     [](TZipFileEntries& entries, const testing::TempFolder& folder, TStream&) {
-                      entries.AddFile(folder / "pipe");
+                      entries.AddFile(folder / "system-file");
                     },
                     [](const testing::TempFolder& folder) {
-                      return "File \"" + (folder / "pipe") + "\" does not exist.";
+                      return "File \"" + (folder / "system-file") + "\" does not exist.";
                     }}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
