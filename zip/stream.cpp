@@ -88,7 +88,24 @@ TFileStream::TFileStream(const std::string& path, Mode mode, platform::PathEncod
   }
 }
 
+TFileStream::~TFileStream() {
+  // A failure here has nobody to report to; Close is the place that reports.
+  FlushWrites();
+}
+
+bool TFileStream::FlushWrites() {
+  if (pending_ == 0) return true;
+  const std::size_t count = pending_;
+  pending_ = 0;
+  return file_.Write(write_buffer_.get(), count) == static_cast<std::int64_t>(count);
+}
+
+void TFileStream::FlushWritesOrRaise() {
+  if (!FlushWrites()) throw EWriteError("Stream write error");
+}
+
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {
+  FlushWritesOrRaise();
   const std::int64_t n = file_.Read(buffer, count);
   if (n < 0) throw EReadError("Stream read error");
   position_ += n;
@@ -96,14 +113,27 @@ std::size_t TFileStream::Read(void* buffer, std::size_t count) {
 }
 
 std::size_t TFileStream::Write(const void* buffer, std::size_t count) {
-  const std::int64_t n = file_.Write(buffer, count);
-  if (n <= 0) return 0;
-  position_ += n;
-  return static_cast<std::size_t>(n);
+  if (count == 0) return 0;
+  if (pending_ + count > kWriteBufferSize && !FlushWrites()) return 0;
+  // A block as large as the buffer goes to the system as it is; so does a
+  // write to a file opened for reading, which the system refuses at once.
+  if (count >= kWriteBufferSize || read_only_size_ >= 0) {
+    const std::int64_t n = file_.Write(buffer, count);
+    if (n <= 0) return 0;
+    position_ += n;
+    return static_cast<std::size_t>(n);
+  }
+  if (!write_buffer_)
+    write_buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kWriteBufferSize);
+  std::memcpy(write_buffer_.get() + pending_, buffer, count);
+  pending_ += count;
+  position_ += static_cast<std::int64_t>(count);
+  return count;
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin) {
   if (origin == SeekOrigin::kCurrent && offset == 0) return position_;
+  FlushWritesOrRaise();
   const std::int64_t position = file_.Seek(offset, origin);
   if (position < 0) throw EReadError("Stream read error");
   position_ = position;
@@ -112,13 +142,16 @@ std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin) {
 
 std::int64_t TFileStream::Size() {
   if (read_only_size_ >= 0) return read_only_size_;
+  FlushWritesOrRaise();
   const std::int64_t size = file_.Size();
   if (size < 0) throw EReadError("Stream read error");
   return size;
 }
 
 void TFileStream::Close() {
-  if (file_.IsOpen() && !file_.Close()) throw EWriteError("Stream write error");
+  if (!file_.IsOpen()) return;
+  const bool flushed = FlushWrites();
+  if (!file_.Close() || !flushed) throw EWriteError("Stream write error");
 }
 
 // --- TMemoryStream ---------------------------------------------------------

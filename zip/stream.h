@@ -48,6 +48,12 @@ class TStream {
 // A file opened for reading without sharing, or created anew for reading
 // and writing without sharing. The path is in the given encoding; the zip
 // library's paths are in the system code page.
+//
+// A created file gathers small writes in a buffer and hands them to the
+// system in large requests. The buffer is emptied before every read, seek
+// and size request, and by Close, which reports a write that failed; the
+// destructor empties it too, so that whatever was written stays on disk
+// when the stream is dropped on a failure path.
 class TFileStream final : public TStream {
  public:
   enum class Mode { kOpenRead, kCreate };
@@ -56,7 +62,9 @@ class TFileStream final : public TStream {
   // create file "%s"" with the path.
   TFileStream(const std::string& path, Mode mode,
               platform::PathEncoding encoding = platform::PathEncoding::kSystemCodePage);
-  ~TFileStream() override = default;
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
 
   std::size_t Read(void* buffer, std::size_t count) override;
   std::size_t Write(const void* buffer, std::size_t count) override;
@@ -64,13 +72,23 @@ class TFileStream final : public TStream {
   std::int64_t Size() override;
 
   [[nodiscard]] const std::string& FileName() const { return path_; }
-  // Closes the file now; raises EWriteError when the system reports that
-  // written data could not be kept.
+  // Writes what the buffer holds and closes the file now; raises EWriteError
+  // when the system reports that written data could not be kept.
   void Close();
 
+  // Bytes gathered before a created file is written to the system.
+  static constexpr std::size_t kWriteBufferSize = std::size_t{256} * 1024;
+
  private:
+  // Hands the gathered bytes to the system; false when it took fewer.
+  bool FlushWrites();
+  // The same, raising EWriteError "Stream write error" when it fails.
+  void FlushWritesOrRaise();
+
   std::string path_;
   platform::File file_;
+  std::unique_ptr<std::uint8_t[]> write_buffer_;
+  std::size_t pending_ = 0;
   // Kept here so that asking for the position or, for a file opened for
   // reading, the size costs no system call.
   std::int64_t position_ = 0;
