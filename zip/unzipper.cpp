@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/filesystem.h"
@@ -14,6 +16,8 @@ namespace {
 using platform::PathEncoding;
 
 constexpr std::uint32_t kInitialCrc = 0xFFFFFFFFU;
+// Name bytes read together with a local header; longer names are rare.
+constexpr std::size_t kNamePrefetch = 256;
 
 bool IsSeparator(char c) {
   return c == '/' || c == '\\';
@@ -112,6 +116,72 @@ std::string ReadName(TStream& stream, std::size_t length, std::int64_t archive_s
 
 void Skip(TStream& stream, std::int64_t count) {
   if (count != 0) stream.Seek(count, SeekOrigin::kCurrent);
+}
+
+// Reads a stream through a block buffer, for the central directory: its
+// small records and names, read one by one, would otherwise cost a system
+// call each. Reads past the end of the underlying stream end short, as
+// there, and a seek only moves the position this view keeps.
+class TReadAhead final : public TStream {
+ public:
+  TReadAhead(TStream& source, std::int64_t size)
+      : source_(source), size_(size), position_(source.Position()) {}
+
+  std::size_t Read(void* buffer, std::size_t count) override {
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+      if (!Buffered() && !Refill()) break;
+      const auto offset = static_cast<std::size_t>(position_ - block_start_);
+      const std::size_t n = std::min(count - done, block_size_ - offset);
+      std::memcpy(out + done, block_.data() + offset, n);
+      done += n;
+      position_ += static_cast<std::int64_t>(n);
+    }
+    return done;
+  }
+  std::size_t Write(const void* /*buffer*/, std::size_t /*count*/) override { return 0; }
+  std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override {
+    std::int64_t base = position_;
+    if (origin == SeekOrigin::kBegin) base = 0;
+    if (origin == SeekOrigin::kEnd) base = size_;
+    if (base + offset < 0) RaiseReadError();
+    position_ = base + offset;
+    return position_;
+  }
+  std::int64_t Size() override { return size_; }
+
+ private:
+  static constexpr std::size_t kBlockSize = std::size_t{64} * 1024;
+
+  [[nodiscard]] bool Buffered() const {
+    return position_ >= block_start_ &&
+           position_ < block_start_ + static_cast<std::int64_t>(block_size_);
+  }
+  bool Refill() {
+    source_.SetPosition(position_);
+    block_start_ = position_;
+    block_size_ = source_.Read(block_.data(), block_.size());
+    return block_size_ != 0;
+  }
+
+  TStream& source_;
+  std::int64_t size_;
+  std::int64_t position_;
+  std::int64_t block_start_ = 0;
+  std::size_t block_size_ = 0;
+  std::vector<std::uint8_t> block_ = std::vector<std::uint8_t>(kBlockSize);
+};
+
+// Up to count bytes, fewer only where the stream ends.
+std::size_t ReadUpTo(TStream& stream, std::uint8_t* buffer, std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    const std::size_t n = stream.Read(buffer + done, count - done);
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
 }
 
 // Stands between the entry's data and the output file: counts the bytes
@@ -320,13 +390,15 @@ void TUnZipper::ReadCentralDirectory() {
     RaiseZipError(zipmsg::kCorruptZip, {input_file_name_});
   }
   archive.SetPosition(end_record_.central_directory_offset);
+  TReadAhead directory(archive, archive_size);
   // Each header read consumes 46 bytes of the archive, so a count larger
   // than the archive can hold ends in a read error, not in a large list.
-  for (unsigned i = 0; i < end_record_.entries_on_disk; ++i) ReadCentralHeader(archive_size);
+  for (unsigned i = 0; i < end_record_.entries_on_disk; ++i) {
+    ReadCentralHeader(directory, archive_size);
+  }
 }
 
-void TUnZipper::ReadCentralHeader(std::int64_t archive_size) {
-  TStream& archive = *archive_stream_;
+void TUnZipper::ReadCentralHeader(TStream& archive, std::int64_t archive_size) {
   central_header_ =
       CentralDirectoryHeader::Parse(ReadRecord<kCentralDirectoryHeaderSize>(archive).data());
   if (central_header_.signature != kCentralDirectorySignature) {
@@ -343,9 +415,23 @@ void TUnZipper::ReadCentralHeader(std::int64_t archive_size) {
 TUnZipper::TLocalHeaderInfo TUnZipper::ReadLocalHeader(TZipFileEntry& entry) {
   TStream& archive = *archive_stream_;
   archive.SetPosition(entry.HeaderPosition());
-  local_header_ = LocalFileHeader::Parse(ReadRecord<kLocalFileHeaderSize>(archive).data());
-  const std::string name = ReadName(archive, local_header_.file_name_length, archive.Size());
-  Skip(archive, local_header_.extra_field_length);
+  // The header and the name come in one read when the directory's name
+  // length holds for the local header too, as it does in sound archives.
+  const CentralDirectoryHeader* central = CentralHeaderOf(entry);
+  const std::size_t expected_name =
+      central == nullptr ? 0 : std::min<std::size_t>(central->file_name_length, kNamePrefetch);
+  std::array<std::uint8_t, kLocalFileHeaderSize + kNamePrefetch> bytes{};
+  const std::size_t got = ReadUpTo(archive, bytes.data(), kLocalFileHeaderSize + expected_name);
+  if (got < kLocalFileHeaderSize) RaiseReadError();
+  local_header_ = LocalFileHeader::Parse(bytes.data());
+  const std::size_t length = local_header_.file_name_length;
+  const std::size_t prefetched = got - kLocalFileHeaderSize;
+  const auto* after_header = reinterpret_cast<const char*>(bytes.data()) + kLocalFileHeaderSize;
+  std::string name(after_header, std::min(length, prefetched));
+  if (length > prefetched) name += ReadName(archive, length - prefetched, archive.Size());
+  // Bytes read beyond the name belong to the extra field or the data.
+  const auto overread = static_cast<std::int64_t>(prefetched - std::min(length, prefetched));
+  Skip(archive, static_cast<std::int64_t>(local_header_.extra_field_length) - overread);
   entry.SetArchiveFileName(name);
   entry.SetDiskFileName(name);
   entry.SetSize(static_cast<std::int32_t>(ExpectedDataOf(entry).uncompressed_size));

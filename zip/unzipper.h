@@ -145,7 +145,7 @@ class TUnZipper {
   struct ExpectedData;
 
   void RefuseWhileBusy() const;
-  void ReadCentralHeader(std::int64_t archive_size);
+  void ReadCentralHeader(TStream& archive, std::int64_t archive_size);
   [[nodiscard]] ExpectedData ExpectedDataOf(const TZipFileEntry& entry) const;
   [[nodiscard]] std::string OutputPathOf(const std::string& name) const;
   void ExtractFolderEntry(const std::string& stored_name);

@@ -384,6 +384,61 @@ TEST_P(RenamedEntryTest, FilterMatchesCentralNameFileTakesLocalName) {
 INSTANTIATE_TEST_SUITE_P(Cases, RenamedEntryTest,
                          ::testing::Values(RenamedCase{"A", {"b"}}, RenamedCase{"b", {}}));
 
+// Local headers whose name or extra field the directory does not foretell:
+// the entry's data still starts right after them, for a stored and for a
+// deflated entry, and the entry after them is found as well.
+struct LocalLayoutCase {
+  const char* label;
+  std::string local_name;
+  std::string central_name;
+  std::size_t local_extra;
+};
+
+class LocalLayoutTest : public UnZipperTest,
+                        public ::testing::WithParamInterface<LocalLayoutCase> {};
+
+TEST_P(LocalLayoutTest, DataStartsAfterTheLocalNameAndExtraField) {
+  const LocalLayoutCase& c = GetParam();
+  RawZip zip;
+  RawEntry& stored = zip.Stored(c.local_name + ".s", "stored data");
+  stored.central_name = c.central_name + ".s";
+  stored.local_extra = Bytes(c.local_extra, 0xEE);
+  RawEntry& deflated = zip.Deflated(c.local_name + ".d", std::string(5000, 'q'));
+  deflated.central_name = c.central_name + ".d";
+  deflated.local_extra = Bytes(c.local_extra, 0xEE);
+  zip.Stored("next", "after");
+  EXPECT_EQ(Extract(zip.Build()), Failure{});
+  EXPECT_EQ(Out(c.local_name + ".s"), "stored data");
+  EXPECT_EQ(Out(c.local_name + ".d"), std::string(5000, 'q'));
+  EXPECT_EQ(Out("next"), "after");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LocalLayoutTest,
+    ::testing::Values(LocalLayoutCase{"SameName", "same", "same", 0},
+                      LocalLayoutCase{"ShorterThanTheDirectorys", "b", "a-much-longer-name", 0},
+                      LocalLayoutCase{"LongerThanTheDirectorys", "a-much-longer-name", "b", 0},
+                      LocalLayoutCase{"WithExtraField", "same", "same", 20},
+                      LocalLayoutCase{"ShorterWithExtraField", "b", "a-much-longer-name", 9},
+                      LocalLayoutCase{"NameOfThreeHundredBytes",
+                                      std::string(150, 'p') + "/" + std::string(147, 'f'),
+                                      std::string(150, 'p') + "/" + std::string(147, 'f'), 4}),
+    [](const auto& p) { return std::string(p.param.label); });
+
+// A directory far larger than any block it is read in.
+TEST_F(UnZipperTest, ExtractsEveryEntryOfALargeDirectory) {
+  constexpr int kCount = 1500;
+  RawZip zip;
+  for (int i = 0; i < kCount; ++i) {
+    zip.Stored("entry-with-a-name-of-some-length-" + std::to_string(i), std::to_string(i))
+        .central_extra = Bytes(24, 0);
+  }
+  EXPECT_EQ(Extract(zip.Build()), Failure{});
+  EXPECT_EQ(OutTree().size(), static_cast<std::size_t>(kCount));
+  EXPECT_EQ(Out("entry-with-a-name-of-some-length-0"), "0");
+  EXPECT_EQ(Out("entry-with-a-name-of-some-length-1499"), "1499");
+}
+
 // --- Events and the busy guard --------------------------------------------------
 
 TEST_F(UnZipperTest, OnEntryStartReportsEachCreatedFile) {
