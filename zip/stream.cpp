@@ -97,7 +97,12 @@ bool TFileStream::FlushWrites() {
   if (pending_ == 0) return true;
   const std::size_t count = pending_;
   pending_ = 0;
-  return file_.Write(write_buffer_.get(), count) == static_cast<std::int64_t>(count);
+  if (file_.Write(write_buffer_.get(), count) == static_cast<std::int64_t>(count)) return true;
+  // Part of the gathered bytes is lost: the position is where the system
+  // stands now, so that no later seek is taken for one that needs no call.
+  const std::int64_t at = file_.Seek(0, SeekOrigin::kCurrent);
+  if (at >= 0) position_ = at;
+  return false;
 }
 
 void TFileStream::FlushWritesOrRaise() {
@@ -132,7 +137,12 @@ std::size_t TFileStream::Write(const void* buffer, std::size_t count) {
 }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, SeekOrigin origin) {
-  if (origin == SeekOrigin::kCurrent && offset == 0) return position_;
+  // The reader goes to each local header in turn; after a stored entry the
+  // file already stands there.
+  if ((origin == SeekOrigin::kCurrent && offset == 0) ||
+      (origin == SeekOrigin::kBegin && offset == position_)) {
+    return position_;
+  }
   FlushWritesOrRaise();
   const std::int64_t position = file_.Seek(offset, origin);
   if (position < 0) throw EReadError("Stream read error");
