@@ -91,8 +91,9 @@ File OpenFileForReading(const std::string& path, ShareMode /*share*/, PathEncodi
   }
   // POSIX has no share modes; the lock that Windows takes with them has no
   // counterpart here.
-  const std::string native = ResolveExisting(path);
-  const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = CallOnResolvedPath(path, ResolveExisting, [](const std::string& native) {
+    return ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  });
   if (fd < 0) return File();
   struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -108,8 +109,9 @@ File CreateFileForWriting(const std::string& path, PathEncoding /*encoding*/) {
     errno = EIO;
     return File();
   }
-  const std::string native = ResolveForCreation(path);
-  const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int fd = CallOnResolvedPath(path, ResolveForCreation, [](const std::string& native) {
+    return ::open(native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  });
   if (fd < 0) return File();
   return File(fd);
 }

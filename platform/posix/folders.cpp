@@ -20,7 +20,9 @@ namespace orvane::platform {
 namespace {
 
 bool StatPath(const std::string& path, struct stat& st) {
-  return ::stat(ResolveExisting(path).c_str(), &st) == 0;
+  return CallOnResolvedPath(path, ResolveExisting, [&st](const std::string& native) {
+           return ::stat(native.c_str(), &st);
+         }) == 0;
 }
 
 // Local time as a DOS date (high word) and time (low word); 0 outside the
@@ -80,7 +82,9 @@ bool CreateOneFolder(const std::string& path, PathEncoding /*encoding*/) {
     errno = EIO;
     return false;
   }
-  return ::mkdir(ResolveForCreation(path).c_str(), 0777) == 0;
+  return CallOnResolvedPath(path, ResolveForCreation, [](const std::string& native) {
+           return ::mkdir(native.c_str(), 0777);
+         }) == 0;
 }
 
 bool IsMissingDrive(const std::string& /*path*/) {
@@ -92,9 +96,12 @@ bool RemoveFile(const std::string& path, PathEncoding /*encoding*/) {
     errno = EIO;
     return false;
   }
-  const std::string native = ResolveExisting(path);
+  std::string native;
   struct stat st {};
-  if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  const int found = CallOnResolvedPath(
+      path, ResolveExisting, [&st](const std::string& p) { return ::lstat(p.c_str(), &st); },
+      &native);
+  if (found != 0 || S_ISDIR(st.st_mode)) return false;
   return ::unlink(native.c_str()) == 0;
 }
 

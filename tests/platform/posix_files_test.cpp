@@ -99,6 +99,19 @@ TEST(FileAndFolderPresence, TellFilesFromFolders) {
   EXPECT_FALSE(FileIsPresent(temp.Slash() + "missing"));
 }
 
+TEST(RemoveAndMakeFolder, ReachEntriesSpelledInAnotherCase) {
+  const TempFolder temp;
+  fs::create_directory(temp.Path() / "Yap");
+  WriteText(temp.Path() / "Yap/a.txt", "x");
+  EXPECT_TRUE(RemoveFile(temp.Slash() + "YAP\\A.TXT"));
+  EXPECT_FALSE(fs::exists(temp.Path() / "Yap/a.txt"));
+  EXPECT_FALSE(RemoveFile(temp.Slash() + "yap\\a.txt"));
+  EXPECT_TRUE(CreateOneFolder(temp.Slash() + "yap/Bin"));
+  EXPECT_TRUE(fs::is_directory(temp.Path() / "Yap/Bin"));
+  EXPECT_FALSE(CreateOneFolder(temp.Slash() + "YAP\\bin"));
+  EXPECT_FALSE(RemoveFile(temp.Slash() + "Yap/bin"));
+}
+
 // ---------------------------------------------------------------------------
 // FolderListing
 
