@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <vector>
 
 #include "zip/zip_errors.h"
 
@@ -35,8 +34,8 @@ int ZlibLevel(TCompressionLevel level) {
 
 // A block buffer of the codec's size. A size of 0 would read nothing and
 // silently lose the whole entry, so it is taken as 1.
-std::vector<std::uint8_t> BlockBuffer(std::uint32_t buffer_size) {
-  return std::vector<std::uint8_t>(std::max<std::uint32_t>(buffer_size, 1));
+TByteBlock BlockBuffer(std::uint32_t buffer_size) {
+  return TByteBlock(std::max<std::uint32_t>(buffer_size, 1));
 }
 
 // A raw deflate stream writing into a TStream. deflateEnd runs however the
@@ -88,7 +87,7 @@ class DeflateStream {
 
   TStream& output_;
   z_stream zlib_{};
-  std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kZlibBufferSize);
+  TByteBlock buffer_ = TByteBlock(kZlibBufferSize);
 };
 
 // A raw inflate stream reading from a TStream in blocks.
@@ -128,7 +127,7 @@ class InflateStream {
 
   TStream& input_;
   z_stream zlib_{};
-  std::vector<std::uint8_t> buffer_ = std::vector<std::uint8_t>(kZlibBufferSize);
+  TByteBlock buffer_ = TByteBlock(kZlibBufferSize);
   bool ended_ = false;
 };
 
@@ -142,7 +141,7 @@ TDeflater::TDeflater(TStream& input, TStream& output, std::uint32_t buffer_size)
 
 void TDeflater::Compress() {
   std::uint32_t crc = kInitialCrc;
-  std::vector<std::uint8_t> block = BlockBuffer(BufferSize());
+  TByteBlock block = BlockBuffer(BufferSize());
   DeflateStream deflater(OutputStream(), compression_level_);
   for (;;) {
     const std::size_t n = InputStream().Read(block.data(), block.size());
@@ -162,7 +161,7 @@ TInflater::TInflater(TStream& input, TStream& output, std::uint32_t buffer_size)
 
 void TInflater::Decompress() {
   std::uint32_t crc = kInitialCrc;
-  std::vector<std::uint8_t> block = BlockBuffer(BufferSize());
+  TByteBlock block = BlockBuffer(BufferSize());
   InflateStream inflater(InputStream());
   for (;;) {
     const std::size_t n = inflater.Read(block.data(), block.size());

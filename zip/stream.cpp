@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "platform/errors.h"
 
@@ -56,8 +55,7 @@ void TStream::WriteBuffer(const void* buffer, std::size_t count) {
 }
 
 std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
-  std::vector<std::uint8_t> block(
-      static_cast<std::size_t>(std::min<std::int64_t>(count, kCopyBlock)));
+  TByteBlock block(static_cast<std::size_t>(std::min<std::int64_t>(count, kCopyBlock)));
   std::int64_t left = count;
   while (left > 0) {
     const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, kCopyBlock));
@@ -170,7 +168,9 @@ void TMemoryStream::Reserve(std::size_t capacity) {
   if (capacity <= capacity_) return;
   std::size_t grown = std::max<std::size_t>(capacity_ + capacity_ / 2, 4096);
   grown = std::max(grown, capacity);
-  auto fresh = std::make_unique<std::uint8_t[]>(grown);
+  // Bytes beyond the size are filled before they count: SetSize and Write
+  // zero any gap they open.
+  auto fresh = std::make_unique_for_overwrite<std::uint8_t[]>(grown);
   if (size_ != 0) std::memcpy(fresh.get(), data_.get(), size_);
   data_ = std::move(fresh);
   capacity_ = grown;

@@ -15,6 +15,23 @@ namespace orvane {
 
 using platform::SeekOrigin;
 
+// A buffer whose bytes start undefined: blocks that are always filled
+// before they are read need no zero-filling, which for the buffers of every
+// entry of an archive would cost a pass over memory apiece.
+class TByteBlock {
+ public:
+  explicit TByteBlock(std::size_t size)
+      : data_(std::make_unique_for_overwrite<std::uint8_t[]>(size)), size_(size) {}
+
+  [[nodiscard]] std::uint8_t* data() { return data_.get(); }
+  [[nodiscard]] const std::uint8_t* data() const { return data_.get(); }
+  [[nodiscard]] std::size_t size() const { return size_; }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> data_;
+  std::size_t size_;
+};
+
 class TStream {
  public:
   TStream() = default;

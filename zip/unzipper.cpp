@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <vector>
 
 #include "platform/errors.h"
 #include "platform/filesystem.h"
@@ -170,7 +169,7 @@ class TReadAhead final : public TStream {
   std::int64_t position_;
   std::int64_t block_start_ = 0;
   std::size_t block_size_ = 0;
-  std::vector<std::uint8_t> block_ = std::vector<std::uint8_t>(kBlockSize);
+  TByteBlock block_ = TByteBlock(kBlockSize);
 };
 
 // Up to count bytes, fewer only where the stream ends.
