@@ -6,12 +6,17 @@ folder and the current folder at a scratch launcher folder. The stand-in
 inner application records what it received and what it saw in the work
 folder into a file outside the work folder, for the test to read.
 
-Usage: launcher_e2e.py --bin DIR [--runner CMD] [unittest args]
+Under Wine (--windows --runner WINE) each launcher is started through
+orvane-e2e-env, which sets TEMP inside the Windows process (Wine sets it
+itself), and the failure text is read from Wine's relay trace of the
+MessageBoxW calls, since without a display no box is shown.
+
+Usage: launcher_e2e.py --bin DIR [--windows --runner WINE] [unittest args]
 """
 import argparse
+import ast
 import os
 import re
-import shlex
 import shutil
 import stat
 import subprocess
@@ -21,7 +26,6 @@ import unittest
 import zipfile
 
 ARGS = None
-EXE = ".exe" if os.name == "nt" else ""
 
 TOP_LEVEL = {
     "dictheo.zip", "orvane.exe", "brindle.dll", "lclstrconsts.es.po", "lclstrconsts.fr.po",
@@ -32,10 +36,44 @@ TOP_LEVEL = {
 DEFAULT_FIGURES = {"15.orvfg", "10000.orvfg", "14A.orvfg", "3118a.orvfg"}
 FAILURE_HEAD = re.compile(r"^An unhandled exception occurred at \$[0-9A-F]{8,16} :$")
 FRAME_LINE = re.compile(r"^  \$[0-9A-F]{8,16}$")
+# Wine's relay trace of one call: the text and the caption as debug strings;
+# "..." after the text's closing quote means the trace cut it short.
+MESSAGE_BOX_CALL = re.compile(r'Call user32\.MessageBoxW\([0-9a-f]+,[0-9a-f]+ '
+                              r'(L"(?:[^"\\]|\\.)*")(\.\.\.)?,[0-9a-f]+ (L"(?:[^"\\]|\\.)*"),')
 
 
 def program(name):
-    return os.path.join(ARGS.bin, name + EXE)
+    return os.path.join(ARGS.bin, name + (".exe" if ARGS.windows else ""))
+
+
+def system_path(path):
+    """The path as the launcher's system spells it (Wine maps Z: to /)."""
+    path = os.path.abspath(path)
+    return "Z:" + path.replace("/", "\\") if ARGS.windows else path
+
+
+WINE_ESCAPES = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
+
+
+def wine_debug_string(text):
+    """Decodes a Wine debug string: L"..." with \\n, \\r, \\t, \\", \\\\ and
+    \\XXXX (four hex digits) for any other character."""
+    return re.sub(r'\\(?:([0-9a-f]{4})|(.))',
+                  lambda m: chr(int(m.group(1), 16)) if m.group(1) else WINE_ESCAPES[m.group(2)],
+                  text[2:-1])
+
+
+def message_boxes(stderr):
+    """(caption, text, complete) of each MessageBoxW call in a relay trace."""
+    return [(wine_debug_string(m.group(3)), wine_debug_string(m.group(1)), not m.group(2))
+            for m in MESSAGE_BOX_CALL.finditer(stderr)]
+
+
+def configure_wine_relay():
+    """Limits Wine's relay trace to MessageBoxW, so tracing costs nothing else."""
+    subprocess.run([ARGS.runner, "reg", "add", "HKCU\\Software\\Wine\\Debug", "/v",
+                    "RelayInclude", "/d", "user32.MessageBoxW", "/f"],
+                   env=dict(os.environ, WINEDEBUG="-all"), check=True, capture_output=True)
 
 
 class Record:
@@ -81,19 +119,49 @@ class LauncherCase(unittest.TestCase):
                     pass
         shutil.rmtree(self.scratch, ignore_errors=True)
 
-    def run_launcher(self, *args, launcher=None, env=None):
+    def launcher_environment(self, extra=None):
         environment = dict(os.environ)
         for name in ("TEMP", "TMP", "TMPDIR"):
             environment.pop(name, None)
         environment["TEMP"] = self.temp
-        environment["ORVANE_STAND_IN_RECORD"] = self.record_path
-        environment.update(env or {})
-        command = shlex.split(ARGS.runner or "") + [program(launcher or self.launcher)] + list(args)
-        result = subprocess.run(command, cwd=self.home, env=environment, capture_output=True,
-                                timeout=120)
+        if ARGS.windows:
+            environment["ORVANE_E2E_SET_TEMP"] = system_path(self.temp)
+            environment["WINEDEBUG"] = "-all,+relay"
+        environment["ORVANE_STAND_IN_RECORD"] = system_path(self.record_path)
+        environment.update(extra or {})
+        return environment
+
+    def launcher_command(self, launcher, args):
+        if ARGS.windows:
+            return [ARGS.runner, program("orvane-e2e-env"), system_path(program(launcher))] + args
+        return [program(launcher)] + args
+
+    def run_launcher(self, *args, launcher=None, env=None):
+        result = subprocess.run(self.launcher_command(launcher or self.launcher, list(args)),
+                                cwd=self.home, env=self.launcher_environment(env),
+                                capture_output=True, timeout=ARGS.timeout)
         self.stdout = result.stdout.decode(errors="replace")
         self.stderr = result.stderr.decode(errors="replace")
         return result.returncode
+
+    def failure_boxes(self):
+        """The failure text as shown, and whether it is complete. The POSIX
+        box writes its caption and the text to standard error."""
+        if not ARGS.windows:
+            lines = self.stderr.split("\n")
+            self.assertIn("Error", lines, self.stderr)
+            return "\n".join(lines[lines.index("Error") + 1:]), True
+        boxes = message_boxes(self.stderr)
+        self.assertNotEqual(boxes, [], self.stderr)
+        for caption, _, _ in boxes:
+            self.assertEqual(caption, "Error")
+        return "".join(text for _, text, _ in boxes), all(complete for _, _, complete in boxes)
+
+    def assert_no_failure_text(self):
+        if ARGS.windows:
+            self.assertEqual(message_boxes(self.stderr), [])
+        else:
+            self.assertEqual(self.stderr, "")
 
     def record(self):
         self.assertTrue(os.path.exists(self.record_path), "the inner application did not run\n"
@@ -110,8 +178,10 @@ class LauncherCase(unittest.TestCase):
             with open(p, "wb") as f:
                 f.write(data)
             paths.append(p)
-        subprocess.run(shlex.split(ARGS.runner or "") + [program("orvane-zip"), "create", path]
-                       + paths, check=True, capture_output=True)
+        runner = [ARGS.runner] if ARGS.windows else []
+        subprocess.run(runner + [program("orvane-zip"), "create", system_path(path)]
+                       + [system_path(p) for p in paths], check=True, capture_output=True,
+                       env=dict(os.environ, WINEDEBUG="-all"))
 
     def read(self, path):
         with open(path, "rb") as f:
@@ -123,17 +193,20 @@ class LauncherCase(unittest.TestCase):
             return [i.filename for i in z.infolist()]
 
     def assert_failure_text(self, class_name, message_part):
-        lines = self.stderr.split("\n")
-        self.assertIn("Error", lines, self.stderr)
-        start = lines.index("Error") + 1
-        self.assertRegex(lines[start], FAILURE_HEAD)
-        self.assertTrue(lines[start + 1].startswith(class_name + " : "), self.stderr)
-        self.assertIn(message_part, lines[start + 1])
-        frames = lines[start + 2:]
+        text, complete = self.failure_boxes()
+        lines = text.split("\n")
+        self.assertGreaterEqual(len(lines), 2, text)
+        self.assertRegex(lines[0], FAILURE_HEAD)
+        self.assertTrue(lines[1].startswith(class_name + " : "), text)
+        self.assertIn(message_part, lines[1])
+        self.failure_message = lines[1]
+        if not complete:
+            return  # Wine's trace cut the text short: not every frame is there
+        frames = lines[2:]
         count = 0
         while count < len(frames) and FRAME_LINE.match(frames[count]):
             count += 1
-        self.assertGreaterEqual(count, 1, self.stderr)
+        self.assertGreaterEqual(count, 1, text)
         self.assertEqual(frames[count], "", "the failure text ends with an empty line")
 
 
@@ -155,7 +228,7 @@ class FirstRun(LauncherCase):
         self.assertTrue(os.path.exists(os.path.join(self.home, "trad_dyn.pl")))
         self.assertFalse(os.path.exists(os.path.join(self.home, "dictheo.zip")))
         self.assertFalse(os.path.exists(self.work), "the work folder is removed")
-        self.assertEqual(self.stderr, "")
+        self.assert_no_failure_text()
 
     def test_with_user_files_brings_them_in_and_repacks_the_dictionary(self):
         user_zip = os.path.join(self.home, "dictheo.zip")
@@ -189,6 +262,37 @@ class FirstRun(LauncherCase):
             f.write("old\n")
         self.assertEqual(self.run_launcher("arg"), 0, self.stderr)
         self.assertIn("argument('arg').", self.read(os.path.join(self.home, "trad_dyn.pl")).decode())
+
+
+class NonAsciiFolders(LauncherCase):
+    """Launcher and temporary folders whose names hold characters outside
+    any single ANSI code page ("ü" and "ß" are in 1252, "Ş" is not, "日本"
+    needs a double-byte one)."""
+
+    FOLDER = "Grüße Şule 日本"
+
+    def setUp(self):
+        super().setUp()
+        self.temp = os.path.join(self.scratch, self.FOLDER, "temp")
+        self.home = os.path.join(self.scratch, self.FOLDER, "home")
+        os.makedirs(self.temp)
+        os.makedirs(self.home)
+        self.work = os.path.join(self.temp, "orvane42")
+
+    def test_first_run_brings_the_results_back(self):
+        user_zip = os.path.join(self.home, "dictheo.zip")
+        self.make_archive(user_zip, {"a.orvfg": b"alpha"})
+        with open(os.path.join(self.home, "trad_dyn.csv"), "w") as f:
+            f.write("Straße;rue\n")
+        self.assertEqual(self.run_launcher("word"), 0, self.stderr)
+        rec = self.record()
+        self.assertEqual(rec.args, ["word"])
+        self.assertIn("brindle.dll", rec.entries)
+        self.assertEqual(rec.csv, "Straße;rue\n")
+        self.assertEqual(sorted(self.names_in(user_zip)), ["a.orvfg", "run.orvfg"])
+        self.assertTrue(os.path.exists(os.path.join(self.home, "trad_dyn.pl")))
+        self.assertFalse(os.path.exists(self.work))
+        self.assert_no_failure_text()
 
 
 class AlreadyUnpacked(LauncherCase):
@@ -245,19 +349,15 @@ class Concurrency(LauncherCase):
     def test_two_launchers_share_the_work_folder_and_the_last_one_out_removes_it(self):
         user_zip = os.path.join(self.home, "dictheo.zip")
         self.make_archive(user_zip, {"a.orvfg": b"alpha"})
-        environment = dict(os.environ)
-        for name in ("TEMP", "TMP", "TMPDIR"):
-            environment.pop(name, None)
-        environment["TEMP"] = self.temp
         runs = []
         for label, sleep in (("first", "300"), ("second", "1500")):
-            env = dict(environment, ORVANE_STAND_IN_RECORD=os.path.join(self.scratch, label),
-                       ORVANE_STAND_IN_FIGURE=label + ".orvfg", ORVANE_STAND_IN_SLEEP_MS=sleep)
-            command = shlex.split(ARGS.runner or "") + [program(self.launcher)]
-            runs.append(subprocess.Popen(command, cwd=self.home, env=env,
-                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE))
+            env = self.launcher_environment({
+                "ORVANE_STAND_IN_RECORD": system_path(os.path.join(self.scratch, label)),
+                "ORVANE_STAND_IN_FIGURE": label + ".orvfg", "ORVANE_STAND_IN_SLEEP_MS": sleep})
+            runs.append(subprocess.Popen(self.launcher_command(self.launcher, []), cwd=self.home,
+                                         env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE))
         for run in runs:
-            _, err = run.communicate(timeout=120)
+            _, err = run.communicate(timeout=ARGS.timeout)
             self.assertEqual(run.returncode, 0, err.decode(errors="replace"))
         for label in ("first", "second"):
             self.assertTrue(os.path.exists(os.path.join(self.scratch, label)), label)
@@ -346,6 +446,11 @@ class HostileDictionary(LauncherCase):
         self.assertFalse(os.path.exists("/abs"))
 
     def test_dictionary_with_the_most_entries_a_zip_file_holds(self):
+        if ARGS.windows:
+            # Wine makes every new file look for its name without regard to
+            # case by reading the whole folder: 65,535 files in one folder
+            # take most of an hour there, for Wine's sake alone.
+            self.skipTest("quadratic in Wine's file creation")
         archive = raw_archive([("%d.orvfg" % i, b"", 0, 0) for i in range(65535)])
         self.check("65535 entries", archive, True)
 
@@ -367,6 +472,18 @@ class Arguments(LauncherCase):
                 self.assertEqual(self.run_launcher(*given), 0, self.stderr)
                 rec = self.record()
                 self.assertEqual(rec.args, received)
+                if ARGS.windows:
+                    self.assertEqual(rec.fields["cmdline"], self.inner_command_line(given))
+
+    def inner_command_line(self, given):
+        """The command line the inner application must receive: the quoted
+        executable in W (the temporary folder, its separator, "\\orvane42\\"),
+        one space, and the first argument, quoted when it holds a space."""
+        executable = '"' + system_path(self.temp) + "\\\\orvane42\\orvane.exe" + '"'
+        argument = given[0] if given else ""
+        if " " in argument:
+            argument = '"' + argument + '"'
+        return executable + " " + argument
 
 
 class Failures(LauncherCase):
@@ -410,7 +527,7 @@ class Failures(LauncherCase):
         self.assertEqual(self.read(user_zip), before)
 
     def test_unsafe_work_folder_is_neither_used_nor_removed(self):
-        if ARGS.runner:
+        if ARGS.windows:
             self.skipTest("the ownership check is a POSIX matter")
         cases = {
             "group-writable folder": lambda: (os.makedirs(self.work),
@@ -440,9 +557,14 @@ def main():
     global ARGS
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True)
-    parser.add_argument("--runner", default="")
+    parser.add_argument("--windows", action="store_true",
+                        help="the programs are Windows programs, run by --runner (Wine)")
+    parser.add_argument("--runner", default="", help="the Wine loader")
+    parser.add_argument("--timeout", type=float, default=120, help="seconds per launcher run")
     ARGS, rest = parser.parse_known_args()
     ARGS.bin = os.path.abspath(ARGS.bin)
+    if ARGS.windows:
+        configure_wine_relay()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
