@@ -99,6 +99,9 @@ TEST_F(FileStreamTest, DroppedWithoutCloseKeepsTheWrittenBytes) {
 // A full disk is reported even when the write that failed was gathered: by
 // the next write that reaches the system, or at the latest by Close.
 TEST_F(FileStreamTest, AFullDiskIsReportedByCloseOrTheWriteThatReachesTheSystem) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the fault seam is in the POSIX file primitives";
+#endif
   {
     TFileStream stream(path_, TFileStream::Mode::kCreate);
     stream.WriteBuffer("small", 5);

@@ -399,6 +399,11 @@ class LocalLayoutTest : public UnZipperTest,
 
 TEST_P(LocalLayoutTest, DataStartsAfterTheLocalNameAndExtraField) {
   const LocalLayoutCase& c = GetParam();
+#ifdef _WIN32
+  // The scratch folder and a 300-byte name pass the 260 characters that a
+  // Windows path may hold.
+  if (c.local_name.size() > 200) GTEST_SKIP() << "the path would pass MAX_PATH";
+#endif
   RawZip zip;
   RawEntry& stored = zip.Stored(c.local_name + ".s", "stored data");
   stored.central_name = c.central_name + ".s";
