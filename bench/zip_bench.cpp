@@ -304,10 +304,15 @@ void BM_ZlibInflateCrc(benchmark::State& state) {
   InflateDirectRun(state, true);
 }
 
-// zlib driven as a stream reader must drive it: compressed input pulled in
-// 16384-byte pieces, plain output produced 16384 bytes at a time, CRC-32 over
-// each piece, each piece copied on to its destination.
-void BM_ZlibInflateStreamed(benchmark::State& state) {
+// zlib driven in 16384-byte steps: compressed input fed in 16384-byte pieces,
+// plain output produced 16384 bytes per inflate call, CRC-32 over each step.
+// With own_blocks, as a stream reader must drive it: each input piece copied
+// into a block of its own, the output produced into a block and copied on to
+// its destination. Without, the input is read in place and the output goes
+// straight into its destination: what this loses to one call over the whole
+// buffer is zlib's own share of the step size (each call ends its fast loop
+// and copies the bytes it produced into its window).
+void InflateStepsRun(benchmark::State& state, bool own_blocks) {
   const auto kind = static_cast<DataKind>(state.range(0));
   const Bytes& deflated = DeflatedData(kind);
   Bytes out(PlainData(kind).size());
@@ -320,21 +325,27 @@ void BM_ZlibInflateStreamed(benchmark::State& state) {
     std::uint32_t crc = 0;
     int rc = Z_OK;
     while (rc != Z_STREAM_END) {
-      zlib->next_out = out_block.data();
-      zlib->avail_out = kBufferSize;
+      Bytef* const step = own_blocks ? out_block.data() : out.data() + written;
+      zlib->next_out = step;
+      zlib->avail_out = static_cast<uInt>(
+          own_blocks ? kBufferSize : std::min<std::size_t>(kBufferSize, out.size() - written));
       while (zlib->avail_out > 0 && rc != Z_STREAM_END) {
         if (zlib->avail_in == 0) {
           const std::size_t n = std::min<std::size_t>(kBufferSize, deflated.size() - read);
-          std::memcpy(in_block.data(), deflated.data() + read, n);
-          read += n;
-          zlib->next_in = in_block.data();
+          const Bytef* piece = deflated.data() + read;
+          if (own_blocks) {
+            std::memcpy(in_block.data(), piece, n);
+            piece = in_block.data();
+          }
+          zlib->next_in = const_cast<Bytef*>(piece);
           zlib->avail_in = static_cast<uInt>(n);
+          read += n;
         }
         rc = inflate(zlib.get(), Z_NO_FLUSH);
       }
-      const std::size_t n = kBufferSize - zlib->avail_out;
-      crc = crc32(crc, out_block.data(), static_cast<uInt>(n));
-      std::memcpy(out.data() + written, out_block.data(), n);
+      const auto n = static_cast<std::size_t>(zlib->next_out - step);
+      crc = crc32(crc, step, static_cast<uInt>(n));
+      if (own_blocks) std::memcpy(out.data() + written, step, n);
       written += n;
     }
     benchmark::DoNotOptimize(crc);
@@ -342,40 +353,11 @@ void BM_ZlibInflateStreamed(benchmark::State& state) {
   SetUpCounters(state, out.size(), kind);
 }
 
-// zlib's own share of the block size: the output produced 16384 bytes per
-// inflate call straight into its destination (no copy of ours), input fed
-// in 16384-byte pieces in place, CRC-32 over each piece. What this loses to
-// one call over the whole buffer is zlib's: each call ends its fast loop and
-// copies the bytes it produced into its window.
+void BM_ZlibInflateStreamed(benchmark::State& state) {
+  InflateStepsRun(state, true);
+}
 void BM_ZlibInflateSteps(benchmark::State& state) {
-  const auto kind = static_cast<DataKind>(state.range(0));
-  const Bytes& deflated = DeflatedData(kind);
-  Bytes out(PlainData(kind).size());
-  for (auto _ : state) {
-    ZlibInflate zlib;
-    std::size_t read = 0;
-    std::size_t written = 0;
-    std::uint32_t crc = 0;
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-      zlib->next_out = out.data() + written;
-      zlib->avail_out = static_cast<uInt>(std::min<std::size_t>(kBufferSize, out.size() - written));
-      while (zlib->avail_out > 0 && rc != Z_STREAM_END) {
-        if (zlib->avail_in == 0) {
-          const std::size_t n = std::min<std::size_t>(kBufferSize, deflated.size() - read);
-          zlib->next_in = const_cast<Bytef*>(deflated.data() + read);
-          zlib->avail_in = static_cast<uInt>(n);
-          read += n;
-        }
-        rc = inflate(zlib.get(), Z_NO_FLUSH);
-      }
-      const std::size_t n = zlib->next_out - (out.data() + written);
-      crc = crc32(crc, out.data() + written, static_cast<uInt>(n));
-      written += n;
-    }
-    benchmark::DoNotOptimize(crc);
-  }
-  SetUpCounters(state, out.size(), kind);
+  InflateStepsRun(state, false);
 }
 
 // --- CRC-32 ----------------------------------------------------------------------
