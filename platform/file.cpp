@@ -1,5 +1,6 @@
-// The portable part of the File handle: ownership moves and closing on
-// destruction; reading, writing and closing are the implementation's.
+// The portable parts of the File handle and the folder listing: ownership
+// moves and closing on destruction; opening, reading, writing, listing and
+// closing are the implementation's.
 
 #include "platform/platform.h"
 
@@ -15,6 +16,10 @@ File& File::operator=(File&& other) noexcept {
     native_ = other.Release();
   }
   return *this;
+}
+
+FolderListing::~FolderListing() {
+  Close();
 }
 
 }  // namespace orvane::platform

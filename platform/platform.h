@@ -133,7 +133,7 @@ class FolderListing {
   FolderListing& operator=(const FolderListing&) = delete;
 
   // False when the listing could not be started (nothing to list).
-  [[nodiscard]] bool IsOpen() const;
+  [[nodiscard]] bool IsOpen() const { return state_ != nullptr; }
   // The next matching entry; false at the end, or when the listing broke
   // off (then Failed() tells).
   bool Next(FolderEntry& entry);

@@ -158,14 +158,6 @@ FolderListing::FolderListing(const std::string& pattern, std::uint32_t mask,
   state_ = state.release();
 }
 
-FolderListing::~FolderListing() {
-  Close();
-}
-
-bool FolderListing::IsOpen() const {
-  return state_ != nullptr;
-}
-
 bool FolderListing::Next(FolderEntry& entry) {
   if (state_ == nullptr) return false;
   if (FaultInjected()) {

@@ -148,14 +148,6 @@ FolderListing::FolderListing(const std::string& pattern, std::uint32_t mask,
   if (state->search) state_ = state.release();
 }
 
-FolderListing::~FolderListing() {
-  Close();
-}
-
-bool FolderListing::IsOpen() const {
-  return state_ != nullptr;
-}
-
 bool FolderListing::Next(FolderEntry& entry) {
   if (state_ == nullptr) return false;
   while (state_->Advance()) {
