@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include "platform/errors.h"
@@ -13,37 +12,14 @@
 #include "platform/process.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/windows_api.h"
+#include "support/scoped_variable.h"
 
 namespace orvane::platform {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Sets or unsets an environment variable for one test and puts the old value
-// back at the end; names compare without regard to case, as the system does.
-class ScopedVariable {
- public:
-  ScopedVariable(const std::string& name, const char* value) : name_(win32::Widen(name)) {
-    std::wstring old(32768, L'\0');
-    const DWORD length = ::GetEnvironmentVariableW(name_.c_str(), old.data(), 32768);
-    if (length > 0 || ::GetLastError() != ERROR_ENVVAR_NOT_FOUND) {
-      old.resize(length);
-      old_ = old;
-    }
-    Set(value == nullptr ? std::optional<std::wstring>() : win32::Widen(value));
-  }
-  ~ScopedVariable() { Set(old_); }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
- private:
-  void Set(const std::optional<std::wstring>& value) {
-    ::SetEnvironmentVariableW(name_.c_str(), value ? value->c_str() : nullptr);
-  }
-
-  std::wstring name_;
-  std::optional<std::wstring> old_;
-};
+using orvane::testing::ScopedVariable;
 
 struct TempCase {
   std::string name;
